@@ -1,0 +1,55 @@
+#include "installer/StartupStages.h"
+
+#include "runtime/win32/WinText.h"
+
+#include <shlobj.h>
+#include <windows.h>
+
+#include <thread>
+
+namespace installer {
+namespace {
+
+class ProgramStages : public StartupStages {
+public:
+    // PLACEHOLDER until the Flash Player bootstrap lands: reports Flash Player as
+    // present, so no installer is downloaded.
+    bool isFlashInstalled(int /*major*/, int /*minor*/) override { return true; }
+
+    // PLACEHOLDER until the Flash Player bootstrap lands: never reached while
+    // isFlashInstalled answers true.
+    void installFlash() override {}
+
+    // PLACEHOLDER until the download layer lands: fetches nothing.
+    void downloadMovie(const std::string& /*url*/, const std::string& /*path*/) override {}
+
+    // PLACEHOLDER until the Flash Player bootstrap lands: writes nothing.
+    void writeTrustFile(const std::string& /*folder*/) override {}
+};
+
+} // namespace
+
+void StartupStages::pauseBeforeLaunch(std::chrono::milliseconds duration) {
+    std::this_thread::sleep_for(duration);
+}
+
+std::unique_ptr<StartupStages> makeStartupStages() { return std::make_unique<ProgramStages>(); }
+
+// PLACEHOLDER until the well-known paths land: the all-users application data
+// folder plus "vxi/static", computed here directly.
+std::string movieFolder() {
+    wchar_t buffer[MAX_PATH] = {};
+    SHGetSpecialFolderPathW(nullptr, buffer, CSIDL_COMMON_APPDATA, FALSE);
+    std::string folder = runtime::win32::narrow(buffer);
+    for (char& c : folder) {
+        if (c == '\\') {
+            c = '/';
+        }
+    }
+    if (!folder.empty() && folder.back() != '/') {
+        folder.push_back('/');
+    }
+    return folder + "vxi/static";
+}
+
+} // namespace installer

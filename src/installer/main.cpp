@@ -1,0 +1,95 @@
+#include "installer/main.h"
+
+#include "BuildConfig.h"
+#include "InstallerWindow.h"
+#include "installer/HostLaunch.h"
+#include "installer/InstallerThread.h"
+#include "installer/StartupStages.h"
+#include "runtime/Exception.h"
+#include "runtime/win32/WinText.h"
+#include "vx/logger.h"
+
+#include <charconv>
+#include <memory>
+
+namespace installer {
+namespace {
+
+std::vector<std::string> splitLines(std::string_view text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t end = text.find('\n', start);
+        if (end == std::string_view::npos) {
+            lines.emplace_back(text.substr(start));
+            return lines;
+        }
+        std::string_view line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') {
+            line.remove_suffix(1);
+        }
+        lines.emplace_back(line);
+        start = end + 1;
+    }
+}
+
+int readInteger(const std::string& line) {
+    int value = 0;
+    const auto [end, error] = std::from_chars(line.data(), line.data() + line.size(), value);
+    if (error != std::errc() || end != line.data() + line.size()) {
+        throw runtime::Exception("Not a decimal integer in the start-up text: " + line);
+    }
+    return value;
+}
+
+} // namespace
+
+std::string builtInStartupText() {
+    return std::string(build::kContentServer) +
+           "/apps/installer/brivola/static/BrivolaDesktopInstaller2.swf\r\n"
+           "520\r\n"
+           "420\r\n"
+           "Brivola Desktop Installer\r\n";
+}
+
+StartupText parseStartupText(std::string_view text) {
+    const std::vector<std::string> lines = splitLines(text);
+    if (lines.size() < 4) {
+        throw runtime::Exception("The start-up text has fewer than four lines");
+    }
+    return StartupText{lines[0], readInteger(lines[1]), readInteger(lines[2]), lines[3]};
+}
+
+int main() {
+    const StartupText startup = parseStartupText(builtInStartupText());
+    auto progressWindow = std::make_shared<InstallerWindow>(
+        runtime::win32::widen("Initializing " + startup.title + " ..."), 300, 300, startup.width,
+        startup.height);
+    const std::string moviePath = movieFolder() + "/installerui.swf";
+
+    std::make_shared<InstallerThread>(moviePath, startup.movieUrl, progressWindow)->start();
+
+    vx::logger::info("Starting Message Loop");
+    MSG msg{};
+    while (msg.message != WM_QUIT) {
+        if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        } else {
+            WaitMessage();
+        }
+        if (launchReady.exchange(false)) {
+            launchInstallerUi({moviePath, startup.title, startup.width, startup.height});
+        } else if (startupFailed.load()) {
+            // The worker has closed the window already; this close finds it gone.
+            msg.hwnd = progressWindow->handle();
+            msg.message = WM_CLOSE;
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+            return kStartupFailedExitCode;
+        }
+    }
+    return static_cast<int>(msg.wParam);
+}
+
+} // namespace installer

@@ -1,0 +1,69 @@
+"""Runs the real program under Wine, watched by dbwin, and reads what it left.
+
+The environment comes from tools/test (or tools/demo): DISPLAY, WINEPREFIX and a
+running wineserver; the build passes BRIVOLA_EXE and BRIVOLA_DBWIN.
+"""
+import os
+import subprocess
+import tempfile
+from dataclasses import dataclass, field
+
+
+def windows_path(path):
+    """A Linux path as the program sees it through Wine's Z: drive."""
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+@dataclass
+class Run:
+    exit_code: int
+    log: str
+    windows: list = field(default_factory=list)   # (class, caption) in order seen
+    dialogs: list = field(default_factory=list)   # (caption, text) in order seen
+    timed_out: bool = False
+
+    @property
+    def lines(self):
+        """The INFO texts, without label and line feed."""
+        out = []
+        for line in self.log.split("\n"):
+            if line.startswith("INFO: "):
+                out.append(line[len("INFO: "):])
+        return out
+
+
+def run_program(args=(), timeout=90, workdir=None, env=None):
+    exe = os.environ["BRIVOLA_EXE"]
+    dbwin = os.environ["BRIVOLA_DBWIN"]
+    workdir = workdir or tempfile.mkdtemp(prefix="brivola-e2e-")
+    log_path = os.path.join(workdir, "debug-output.txt")
+    windows_file = os.path.join(workdir, "windows.txt")
+    command = ["wine", dbwin, "--log", windows_path(log_path),
+               "--windows", windows_path(windows_file),
+               "--timeout", str(timeout), "--", windows_path(exe), *args]
+    # Wine's stdio goes to files, never pipes: background Wine processes keep pipes
+    # open and the reader would wait for them.
+    with open(os.path.join(workdir, "wine-stdout.txt"), "wb") as out, \
+            open(os.path.join(workdir, "wine-stderr.txt"), "wb") as err:
+        proc = subprocess.run(command, stdin=subprocess.DEVNULL, stdout=out, stderr=err,
+                              timeout=timeout + 60, env=env, cwd=workdir)
+    with open(log_path, "rb") as f:
+        log = f.read().decode("utf-8", errors="replace")
+    windows, dialogs, timed_out = [], [], False
+    if os.path.exists(windows_file):
+        with open(windows_file, encoding="utf-8", errors="replace") as f:
+            for row in f.read().splitlines():
+                parts = row.split("\t")
+                if parts[0] == "window" and len(parts) == 3:
+                    windows.append((parts[1], parts[2]))
+                elif parts[0] == "dialog" and len(parts) == 3:
+                    dialogs.append((parts[1], parts[2]))
+                elif parts[0] == "timeout":
+                    timed_out = True
+    return Run(proc.returncode, log, windows, dialogs, timed_out)
+
+
+def in_order(lines, expected):
+    """True when `expected` appears in `lines` as a subsequence."""
+    it = iter(lines)
+    return all(any(line == e for line in it) for e in expected)
