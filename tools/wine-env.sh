@@ -41,13 +41,12 @@ wine_env_new_prefix() {
         mkdir -p "$template"
         (
             export WINEPREFIX="$template"
-            wineserver -p </dev/null >/dev/null 2>&1
             wine wineboot -i </dev/null >/dev/null 2>&1
             # Without a window manager Wine waits on destroying visible windows and
             # draws no captions; unmanaged windows avoid both.
             wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
-            wineserver -w </dev/null >/dev/null 2>&1 || true
-            wineserver -k </dev/null >/dev/null 2>&1 || true
+            # Let the server write the registry and end with its last process.
+            timeout 60 wineserver -w </dev/null >/dev/null 2>&1 || wineserver -k </dev/null >/dev/null 2>&1 || true
         )
         touch "$template/.ready"
     fi

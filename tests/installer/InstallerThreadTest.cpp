@@ -151,64 +151,77 @@ struct FailureCase {
     std::vector<std::string> errorLines; // the handler's log lines, in order
 };
 
-TEST(InstallerThread, FailingStageShowsOneErrorBoxAndClosesTheWindow) {
-    const auto cause = errorFrom([] { throw std::runtime_error("connection refused"); });
-    const std::vector<FailureCase> cases = {
-        {"flash install fails",
-         [&](ScriptedStages& s) {
-             s.flashInstalled = false;
-             s.failInstall = [&] { throw vx::VXDownloadException("download failed", cause); };
-         },
-         "The Flash Player 10 ActiveX did not properly install, please install it manually and "
-         "start the installer again.",
-         {"Nice exception language: The Flash Player 10 ActiveX did not properly install, please "
-          "install it manually and start the installer again.",
-          "Exception caught: connection refused"}},
-        {"flash installer wait fails (general error passes unchanged)",
-         [&](ScriptedStages& s) {
-             s.flashInstalled = false;
-             s.failInstall = [] { throw std::runtime_error("Unable to successfully install Flash."); };
-         },
-         "Unable to successfully install Flash.",
-         {"An unknown exception was caught: Unable to successfully install Flash."}},
-        {"movie download fails with a cause",
-         [&](ScriptedStages& s) {
-             s.failDownload = [&] {
-                 throw vx::VXDownloadException(
-                     "Getting an input stream for http://127.0.0.1/movie.swf failed", cause);
-             };
-         },
-         "Getting an input stream for http://127.0.0.1/movie.swf failed",
-         {"Nice exception language: Getting an input stream for http://127.0.0.1/movie.swf failed",
-          "Exception caught: connection refused"}},
-        {"file error without a cause",
-         [&](ScriptedStages& s) {
-             s.failDownload = [] { throw vx::VXFileException("Unable to write to the file at X"); };
-         },
-         "Unable to write to the file at X",
-         {"Nice exception language: Unable to write to the file at X"}},
-    };
-    for (const FailureCase& c : cases) {
-        SCOPED_TRACE(c.name);
-        const Outcome out = runWorker(c.script);
-        EXPECT_FALSE(installer::launchReady);
-        EXPECT_TRUE(installer::startupFailed);
-        EXPECT_FALSE(IsWindow(out.window));
-        ASSERT_EQ(out.dialogs.size(), 1u);
-        EXPECT_EQ(out.dialogs[0].caption, "Error");
-        EXPECT_EQ(out.dialogs[0].text, c.boxText);
-        EXPECT_EQ(out.dialogs[0].owner, out.window);
-
-        std::vector<std::string> expected = c.errorLines;
-        expected.push_back("Killing the flash-less window");
-        expected.push_back("Killed the flash-less window");
-        ASSERT_GE(out.log.size(), expected.size());
-        EXPECT_EQ(std::vector<std::string>(out.log.end() - static_cast<long>(expected.size()),
-                                           out.log.end()),
-                  expected);
-        EXPECT_EQ(std::find(out.log.begin(), out.log.end(), "Registering f-in-box plugin"),
-                  out.log.end());
-    }
+std::exception_ptr connectionRefused() {
+    return errorFrom([] { throw std::runtime_error("connection refused"); });
 }
+
+const FailureCase kFailures[] = {
+    {"FlashInstallFails",
+     [](ScriptedStages& s) {
+         s.flashInstalled = false;
+         s.failInstall = [] {
+             throw vx::VXDownloadException("download failed", connectionRefused());
+         };
+     },
+     "The Flash Player 10 ActiveX did not properly install, please install it manually and "
+     "start the installer again.",
+     {"Nice exception language: The Flash Player 10 ActiveX did not properly install, please "
+      "install it manually and start the installer again.",
+      "Exception caught: connection refused"}},
+    {"FlashInstallerWaitFailsWithAGeneralError",
+     [](ScriptedStages& s) {
+         s.flashInstalled = false;
+         s.failInstall = [] { throw std::runtime_error("Unable to successfully install Flash."); };
+     },
+     "Unable to successfully install Flash.",
+     {"An unknown exception was caught: Unable to successfully install Flash."}},
+    {"MovieDownloadFailsWithACause",
+     [](ScriptedStages& s) {
+         s.failDownload = [] {
+             throw vx::VXDownloadException(
+                 "Getting an input stream for http://127.0.0.1/movie.swf failed",
+                 connectionRefused());
+         };
+     },
+     "Getting an input stream for http://127.0.0.1/movie.swf failed",
+     {"Nice exception language: Getting an input stream for http://127.0.0.1/movie.swf failed",
+      "Exception caught: connection refused"}},
+    {"FileErrorWithoutACause",
+     [](ScriptedStages& s) {
+         s.failDownload = [] { throw vx::VXFileException("Unable to write to the file at X"); };
+     },
+     "Unable to write to the file at X",
+     {"Nice exception language: Unable to write to the file at X"}},
+};
+
+// One process per case: ctest runs each instance on its own.
+class FailingStage : public testing::TestWithParam<FailureCase> {};
+
+TEST_P(FailingStage, ShowsOneErrorBoxAndClosesTheWindow) {
+    const FailureCase& c = GetParam();
+    const Outcome out = runWorker(c.script);
+    EXPECT_FALSE(installer::launchReady);
+    EXPECT_TRUE(installer::startupFailed);
+    EXPECT_FALSE(IsWindow(out.window));
+    ASSERT_EQ(out.dialogs.size(), 1u);
+    EXPECT_EQ(out.dialogs[0].caption, "Error");
+    EXPECT_EQ(out.dialogs[0].text, c.boxText);
+    EXPECT_EQ(out.dialogs[0].owner, out.window);
+
+    std::vector<std::string> expected = c.errorLines;
+    expected.push_back("Killing the flash-less window");
+    expected.push_back("Killed the flash-less window");
+    ASSERT_GE(out.log.size(), expected.size());
+    EXPECT_EQ(std::vector<std::string>(out.log.end() - static_cast<long>(expected.size()),
+                                       out.log.end()),
+              expected);
+    EXPECT_EQ(std::find(out.log.begin(), out.log.end(), "Registering f-in-box plugin"),
+              out.log.end());
+}
+
+INSTANTIATE_TEST_SUITE_P(InstallerThread, FailingStage, testing::ValuesIn(kFailures),
+                         [](const testing::TestParamInfo<FailureCase>& info) {
+                             return std::string(info.param.name);
+                         });
 
 } // namespace
