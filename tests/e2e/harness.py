@@ -32,8 +32,9 @@ class Run:
         return out
 
 
-def run_program(args=(), timeout=90, workdir=None, env=None):
-    exe = os.environ["BRIVOLA_EXE"]
+def run_program(args=(), timeout=90, workdir=None, env=None, exe=None):
+    """Runs `exe` (the installer by default) under dbwin and returns what it left."""
+    exe = exe or os.environ["BRIVOLA_EXE"]
     dbwin = os.environ["BRIVOLA_DBWIN"]
     workdir = workdir or tempfile.mkdtemp(prefix="brivola-e2e-")
     log_path = os.path.join(workdir, "debug-output.txt")

@@ -151,6 +151,9 @@ struct FailureCase {
     std::vector<std::string> errorLines; // the handler's log lines, in order
 };
 
+// Test names carry the case's name, not its bytes.
+void PrintTo(const FailureCase& c, std::ostream* out) { *out << c.name; }
+
 std::exception_ptr connectionRefused() {
     return errorFrom([] { throw std::runtime_error("connection refused"); });
 }
