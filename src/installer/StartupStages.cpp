@@ -1,9 +1,6 @@
 #include "installer/StartupStages.h"
 
-#include "runtime/win32/WinText.h"
-
-#include <shlobj.h>
-#include <windows.h>
+#include "vx/vxpath.h"
 
 #include <thread>
 
@@ -35,21 +32,6 @@ void StartupStages::pauseBeforeLaunch(std::chrono::milliseconds duration) {
 
 std::unique_ptr<StartupStages> makeStartupStages() { return std::make_unique<ProgramStages>(); }
 
-// PLACEHOLDER until the well-known paths land: the all-users application data
-// folder plus "vxi/static", computed here directly.
-std::string movieFolder() {
-    wchar_t buffer[MAX_PATH] = {};
-    SHGetSpecialFolderPathW(nullptr, buffer, CSIDL_COMMON_APPDATA, FALSE);
-    std::string folder = runtime::win32::narrow(buffer);
-    for (char& c : folder) {
-        if (c == '\\') {
-            c = '/';
-        }
-    }
-    if (!folder.empty() && folder.back() != '/') {
-        folder.push_back('/');
-    }
-    return folder + "vxi/static";
-}
+std::string movieFolder() { return vx::vxpath::join(vx::vxpath::GetCommonDataDirectory(), "static"); }
 
 } // namespace installer

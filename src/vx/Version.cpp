@@ -1,0 +1,69 @@
+#include "vx/Version.h"
+
+#include <algorithm>
+
+namespace vx {
+namespace {
+
+// Reads a trailing part as a decimal integer (optional sign, digits up to the
+// first other character, none at all meaning 0) and tells whether it is non-zero.
+// Only zero-ness matters, so long digit runs cannot overflow anything.
+bool nonZero(std::string_view part) {
+    std::size_t i = 0;
+    if (i < part.size() && (part[i] == '+' || part[i] == '-')) {
+        ++i;
+    }
+    for (; i < part.size() && part[i] >= '0' && part[i] <= '9'; ++i) {
+        if (part[i] != '0') {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+Version::Version(std::string text) : text_(std::move(text)), parts_(split(text_)) {}
+
+std::vector<std::string> Version::split(std::string_view text) {
+    std::vector<std::string> out;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t dot = text.find('.', start);
+        if (dot == std::string_view::npos) {
+            out.emplace_back(text.substr(start));
+            return out;
+        }
+        out.emplace_back(text.substr(start, dot - start));
+        start = dot + 1;
+    }
+}
+
+int Version::compare(std::string_view otherText) const {
+    const std::vector<std::string> other = split(otherText);
+    const std::size_t common = std::min(parts_.size(), other.size());
+    for (std::size_t i = 0; i < common; ++i) {
+        const std::string& a = parts_[i];
+        const std::string& b = other[i];
+        const std::size_t n = std::min(a.size(), b.size());
+        for (std::size_t k = 0; k < n; ++k) {
+            const int d = static_cast<unsigned char>(a[k]) - static_cast<unsigned char>(b[k]);
+            if (d != 0) {
+                return d;
+            }
+        }
+        if (a.size() != b.size()) {
+            return a.size() < b.size() ? -1 : 1;
+        }
+    }
+    if (parts_.size() < other.size()) {
+        return std::any_of(other.begin() + static_cast<long>(common), other.end(), nonZero) ? -1 : 0;
+    }
+    if (parts_.size() > other.size()) {
+        return std::any_of(parts_.begin() + static_cast<long>(common), parts_.end(), nonZero) ? 1
+                                                                                              : 0;
+    }
+    return 0;
+}
+
+} // namespace vx
