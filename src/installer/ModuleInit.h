@@ -16,8 +16,9 @@ public:
 
 private:
     runtime::win32::ComInit com_;
-    // Later: the shared configuration parser, and the Flash control library
-    // written out, loaded and resolved here (unloaded and deleted on the way out).
+    // The constructor also creates the shared configuration parser. Later: the
+    // Flash control library written out, loaded and resolved here (unloaded and
+    // deleted on the way out).
 };
 
 } // namespace installer
