@@ -6,6 +6,7 @@
 #include "installer/InstallerThread.h"
 #include "installer/StartupStages.h"
 #include "runtime/Exception.h"
+#include "runtime/Strings.h"
 #include "runtime/win32/WinText.h"
 #include "vx/logger.h"
 
@@ -15,22 +16,15 @@
 namespace installer {
 namespace {
 
+// Lines end at "\n"; a "\r" right before it belongs to the line end.
 std::vector<std::string> splitLines(std::string_view text) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t end = text.find('\n', start);
-        if (end == std::string_view::npos) {
-            lines.emplace_back(text.substr(start));
-            return lines;
+    std::vector<std::string> lines = runtime::split(text, '\n');
+    for (std::size_t i = 0; i + 1 < lines.size(); ++i) {
+        if (!lines[i].empty() && lines[i].back() == '\r') {
+            lines[i].pop_back();
         }
-        std::string_view line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r') {
-            line.remove_suffix(1);
-        }
-        lines.emplace_back(line);
-        start = end + 1;
     }
+    return lines;
 }
 
 int readInteger(const std::string& line) {

@@ -1,5 +1,7 @@
 #include "vx/Version.h"
 
+#include "runtime/Strings.h"
+
 #include <algorithm>
 
 namespace vx {
@@ -26,17 +28,7 @@ bool nonZero(std::string_view part) {
 Version::Version(std::string text) : text_(std::move(text)), parts_(split(text_)) {}
 
 std::vector<std::string> Version::split(std::string_view text) {
-    std::vector<std::string> out;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t dot = text.find('.', start);
-        if (dot == std::string_view::npos) {
-            out.emplace_back(text.substr(start));
-            return out;
-        }
-        out.emplace_back(text.substr(start, dot - start));
-        start = dot + 1;
-    }
+    return runtime::split(text, '.');
 }
 
 int Version::compare(std::string_view otherText) const {

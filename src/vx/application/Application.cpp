@@ -1,6 +1,7 @@
 #include "vx/application/Application.h"
 
 #include "runtime/Exception.h"
+#include "runtime/Strings.h"
 #include "vx/config/ConfigScalar.h"
 #include "vx/config/app.h"
 #include "vx/logger.h"
@@ -22,20 +23,6 @@ struct Registry {
 Registry& registry() {
     static Registry r;
     return r;
-}
-
-std::vector<std::string> splitAt(const std::string& text, char separator) {
-    std::vector<std::string> out;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t end = text.find(separator, start);
-        if (end == std::string::npos) {
-            out.push_back(text.substr(start));
-            return out;
-        }
-        out.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
 }
 
 } // namespace
@@ -73,7 +60,7 @@ void VXApplication::loadPlugins(const config::Config& config) {
         if (!value) {
             throw runtime::Exception("The plugin entry " + key + " is not a text");
         }
-        const std::vector<std::string> pieces = splitAt(value->value(), ':');
+        const std::vector<std::string> pieces = runtime::split(value->value(), ':');
         if (pieces.size() < 2) {
             throw runtime::Exception("The plugin entry " + key + " is not library:factory");
         }
