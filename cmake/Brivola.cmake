@@ -13,6 +13,12 @@ elseif(BRIVOLA_SANITIZE)
     target_compile_options(brivola_options INTERFACE
         -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
     target_link_options(brivola_options INTERFACE -fsanitize=address,undefined)
+elseif(BRIVOLA_FUZZ)
+    # Coverage for libFuzzer in every library; only the fuzz targets link its main.
+    target_compile_options(brivola_options INTERFACE
+        -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined
+        -fno-omit-frame-pointer)
+    target_link_options(brivola_options INTERFACE -fsanitize=address,undefined)
 endif()
 
 # gtest from Debian's sources, built with whichever compiler this build uses.

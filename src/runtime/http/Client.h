@@ -63,7 +63,7 @@ public:
     BodyStream& body() noexcept { return *this; }
 
     // Closes the connection; safe to call at any time, and again.
-    void close() noexcept;
+    void close() noexcept override;
 
 private:
     std::size_t read(char* buffer, std::size_t size) override;
