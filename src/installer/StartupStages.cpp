@@ -1,5 +1,6 @@
 #include "installer/StartupStages.h"
 
+#include "vx/net/http/HttpDownloader.h"
 #include "vx/vxpath.h"
 
 #include <thread>
@@ -17,8 +18,9 @@ public:
     // isFlashInstalled answers true.
     void installFlash() override {}
 
-    // PLACEHOLDER until the download layer lands: fetches nothing.
-    void downloadMovie(const std::string& /*url*/, const std::string& /*path*/) override {}
+    void downloadMovie(const std::string& url, const std::string& path) override {
+        vx::net::http::HttpDownloader().downloadToFile(url, path);
+    }
 
     // PLACEHOLDER until the Flash Player bootstrap lands: writes nothing.
     void writeTrustFile(const std::string& /*folder*/) override {}

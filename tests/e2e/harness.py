@@ -6,7 +6,13 @@ running wineserver; the build passes BRIVOLA_EXE and BRIVOLA_DBWIN.
 import os
 import subprocess
 import tempfile
+import time
 from dataclasses import dataclass, field
+from urllib.parse import urlparse
+
+SOURCE_DIR = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
+DEMO_CONTENT = os.path.join(SOURCE_DIR, "demo", "content")
+MOVIE_PATH = "apps/installer/brivola/static/BrivolaDesktopInstaller2.swf"
 
 
 def windows_path(path):
@@ -68,3 +74,45 @@ def in_order(lines, expected):
     """True when `expected` appears in `lines` as a subsequence."""
     it = iter(lines)
     return all(any(line == e for line in it) for e in expected)
+
+
+def prefix_path(windows_path_text):
+    """Where a C: path of the program lies in the Wine prefix."""
+    assert windows_path_text[1:3] == ":/"
+    return os.path.join(os.environ["WINEPREFIX"], "drive_c", windows_path_text[3:])
+
+
+class ContentServer:
+    """tools/content_server.py on the port the program was built to use."""
+
+    def __init__(self, root=DEMO_CONTENT):
+        self.root = root
+        self.port = urlparse(os.environ["BRIVOLA_CONTENT_SERVER"]).port or 80
+        self.workdir = tempfile.mkdtemp(prefix="brivola-content-")
+        self.request_log = os.path.join(self.workdir, "requests.txt")
+        self.process = None
+
+    def __enter__(self):
+        port_file = os.path.join(self.workdir, "port")
+        self.process = subprocess.Popen(
+            ["python3", os.path.join(SOURCE_DIR, "tools", "content_server.py"),
+             "--root", self.root, "--port", str(self.port), "--port-file", port_file,
+             "--request-log", self.request_log],
+            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        for _ in range(200):
+            if os.path.exists(port_file):
+                return self
+            if self.process.poll() is not None:
+                raise RuntimeError("content server did not start (port %d busy?)" % self.port)
+            time.sleep(0.05)
+        raise RuntimeError("content server did not start")
+
+    def __exit__(self, *exc):
+        self.process.terminate()
+        self.process.wait(timeout=10)
+
+    def requests(self):
+        if not os.path.exists(self.request_log):
+            return []
+        with open(self.request_log) as f:
+            return f.read().splitlines()

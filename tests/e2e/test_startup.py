@@ -1,16 +1,29 @@
-"""The program from start to end under Wine: log lines, windows, exit code."""
+"""The program from start to end under Wine: log lines, windows, the movie
+download, exit codes."""
+import os
+import tempfile
 import unittest
 
-from harness import in_order, run_program
+from harness import (DEMO_CONTENT, MOVIE_PATH, ContentServer, in_order, prefix_path,
+                     run_program)
 
 PROGRESS_CLASS = "VX Installer Progress Window"
 PROGRESS_CAPTION = "Initializing Brivola Desktop Installer ..."
+MOVIE_FILE = prefix_path("C:/ProgramData/vxi/static/installerui.swf")
+
+
+def remove_movie():
+    if os.path.exists(MOVIE_FILE):
+        os.remove(MOVIE_FILE)
 
 
 class StartupTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        cls.run_ = run_program()
+        remove_movie()
+        with ContentServer() as server:
+            cls.run_ = run_program()
+            cls.requests = server.requests()
 
     def test_ends_like_a_quit_with_exit_code_zero(self):
         self.assertFalse(self.run_.timed_out, self.run_.log)
@@ -26,7 +39,8 @@ class StartupTest(unittest.TestCase):
         self.assertTrue(in_order(lines, main_thread), lines)
         # The worker's, in order; it starts once the window is up, so its lines may
         # interleave with "Starting Message Loop" but never with the window's.
-        worker = ["Start of Main", "Getting ready to download swf", "Downloaded swf",
+        worker = ["Start of Main", "Getting ready to download swf", "Performing request",
+                  "Response callback is ok", "File output complete", "Downloaded swf",
                   "Registering f-in-box plugin", "Killing the flash-less window",
                   "Killed the flash-less window"]
         self.assertTrue(in_order(lines, ["Window Creation complete"] + worker), lines)
@@ -44,10 +58,45 @@ class StartupTest(unittest.TestCase):
     def test_progress_window_was_shown(self):
         self.assertIn((PROGRESS_CLASS, PROGRESS_CAPTION), self.run_.windows)
 
+    def test_movie_was_downloaded_to_the_data_folder(self):
+        self.assertIn("GET /%s HTTP/1.1" % MOVIE_PATH, self.requests)
+        with open(os.path.join(DEMO_CONTENT, MOVIE_PATH), "rb") as f:
+            expected = f.read()
+        with open(MOVIE_FILE, "rb") as f:
+            self.assertEqual(f.read(), expected)
+
+
+class DownloadFailureTest(unittest.TestCase):
+    def test_no_server_ends_in_one_error_box(self):
+        # Nothing listens on the content server's port.
+        run = run_program()
+        url = os.environ["BRIVOLA_CONTENT_SERVER"] + "/" + MOVIE_PATH
+        message = "Getting an input stream for %s failed" % url
+        self.assertEqual(run.dialogs, [("Error", message)], run.log)
+        self.assertEqual(run.exit_code, 1)
+        lines = run.lines
+        self.assertIn("Nice exception language: " + message, lines)
+        self.assertNotIn("Downloaded swf", lines)
+        self.assertEqual(lines[-1], "Killed the flash-less window")
+
+    def test_status_other_than_200_goes_on_with_the_old_movie(self):
+        os.makedirs(os.path.dirname(MOVIE_FILE), exist_ok=True)
+        with open(MOVIE_FILE, "wb") as f:
+            f.write(b"older copy")
+        with ContentServer(root=tempfile.mkdtemp()):  # serves nothing: 404
+            run = run_program()
+        self.assertEqual(run.exit_code, 0, run.log)
+        self.assertEqual(run.dialogs, [])
+        self.assertIn("Response callback is not ok", run.lines)
+        self.assertIn("Downloaded swf", run.lines)
+        with open(MOVIE_FILE, "rb") as f:
+            self.assertEqual(f.read(), b"older copy")
+
 
 class ArgumentsTest(unittest.TestCase):
     def test_extra_arguments_change_nothing(self):
-        run = run_program(["--silent", "C:\\some where", "/x"])
+        with ContentServer():
+            run = run_program(["--silent", "C:\\some where", "/x"])
         self.assertEqual(run.exit_code, 0, run.log)
         self.assertEqual(run.lines[-1], "Killed the flash-less window")
         self.assertIn((PROGRESS_CLASS, PROGRESS_CAPTION), run.windows)
