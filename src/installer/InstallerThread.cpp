@@ -15,7 +15,16 @@ InstallerThread::InstallerThread(std::string moviePath, std::string movieUrl,
                                  std::shared_ptr<InstallerWindow> progressWindow,
                                  std::unique_ptr<StartupStages> stages)
     : moviePath_(std::move(moviePath)), movieUrl_(std::move(movieUrl)),
-      progressWindow_(std::move(progressWindow)), stages_(std::move(stages)) {}
+      progressWindow_(std::move(progressWindow)), stages_(std::move(stages)),
+      mainThreadId_(GetCurrentThreadId()) {}
+
+void InstallerThread::signal(std::atomic<bool>& flag) {
+    flag.store(true);
+    // The main loop sleeps in WaitMessage and reads the flags only when it wakes.
+    // The progress bar's steps wake it while the window lives; once it is closed
+    // nothing else may arrive and the loop would wait for ever, so wake it here.
+    PostThreadMessageW(mainThreadId_, WM_NULL, 0, 0);
+}
 
 void InstallerThread::status(const wchar_t* text) { progressWindow_->setStatus(text); }
 
@@ -51,13 +60,13 @@ void InstallerThread::runStages() {
     if (wasInstalled) {
         stages_->pauseBeforeLaunch(kLaunchPause);
     }
-    launchReady.store(true);
+    signal(launchReady);
 }
 
 void InstallerThread::showError(const std::string& message) {
     const std::wstring text = runtime::win32::widen(message);
     MessageBoxW(progressWindow_->handle(), text.c_str(), L"Error", MB_OK);
-    startupFailed.store(true);
+    signal(startupFailed);
 }
 
 void InstallerThread::run() {

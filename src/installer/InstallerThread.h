@@ -38,11 +38,15 @@ private:
     void runStages();
     void showError(const std::string& message);
     void status(const wchar_t* text);
+    // Sets a flag and wakes the main loop to read it.
+    void signal(std::atomic<bool>& flag);
 
     const std::string moviePath_;
     const std::string movieUrl_;
     std::shared_ptr<InstallerWindow> progressWindow_; // null once the worker closed it
     std::unique_ptr<StartupStages> stages_;
+    // The thread that built this worker runs the message loop that reads the flags.
+    const unsigned long mainThreadId_;
 };
 
 } // namespace installer
