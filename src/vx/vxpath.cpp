@@ -1,6 +1,8 @@
 // The portable half of the well-known places: normalisation and file tests.
 #include "vx/vxpath.h"
 
+#include "runtime/Paths.h"
+
 #include <filesystem>
 #include <system_error>
 #include <vector>
@@ -80,7 +82,7 @@ std::string join(std::string_view folder, std::string_view name) {
 
 std::string GetPythonFile(const std::string& script) {
     std::error_code error;
-    const std::filesystem::path file(std::u8string(script.begin(), script.end()));
+    const std::filesystem::path file = runtime::pathFromUtf8(script);
     if (std::filesystem::exists(file, error)) {
         return script;
     }

@@ -3,6 +3,7 @@
 // caches; tests that run side by side use application names of their own.
 #include "vx/config/app.h"
 
+#include "runtime/Paths.h"
 #include "support/CapturedLog.h"
 #include "vx/Exception.h"
 #include "vx/application/Application.h"
@@ -22,18 +23,16 @@ namespace {
 namespace fs = std::filesystem;
 using namespace vx::config;
 
-fs::path pathOf(const std::string& utf8) { return fs::path(std::u8string(utf8.begin(), utf8.end())); }
-
 // Written beside and moved into place, so a test reading the same file at the same
 // time never sees it half-written.
 void writeFile(const std::string& path, const std::string& text) {
-    fs::create_directories(pathOf(path).parent_path());
+    fs::create_directories(runtime::pathFromUtf8(path).parent_path());
     const std::string temporary = path + ".tmp" + std::to_string(GetCurrentProcessId());
     {
-        std::ofstream out(pathOf(temporary), std::ios::binary);
+        std::ofstream out(runtime::pathFromUtf8(temporary), std::ios::binary);
         out << text;
     }
-    fs::rename(pathOf(temporary), pathOf(path));
+    fs::rename(runtime::pathFromUtf8(temporary), runtime::pathFromUtf8(path));
 }
 
 std::string configPath(const std::string& folder, const std::string& name) {
@@ -55,7 +54,7 @@ void writeDesktopConfig() {
 
 TEST(ConfigApp, DesktopDataIsReadAgainAfterAFailureAndCachedAfterASuccess) {
     const std::string path = configPath(vx::vxpath::GetCommonDataDirectory(), "desktopdata.cfg");
-    fs::remove(pathOf(path));
+    fs::remove(runtime::pathFromUtf8(path));
     EXPECT_THROW(app::GetDesktopData(), vx::VXFileException);
 
     writeFile(path, "version = 1\n");

@@ -3,6 +3,7 @@
 #include "vx/Exception.h"
 
 #include "runtime/Format.h"
+#include "runtime/Paths.h"
 
 #include <cerrno>
 #include <filesystem>
@@ -14,11 +15,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// UTF-8 text to a path, so that the Windows build opens names outside the ANSI code page.
-fs::path toPath(const std::string& utf8) {
-    return fs::path(std::u8string(utf8.begin(), utf8.end()));
-}
-
 [[noreturn]] void fail(std::string message, const std::error_code& reason) {
     throw VXFileException(std::move(message), std::make_exception_ptr(std::system_error(reason)));
 }
@@ -26,7 +22,7 @@ fs::path toPath(const std::string& utf8) {
 } // namespace
 
 std::ifstream openForReading(const std::string& path) {
-    const fs::path target = toPath(path);
+    const fs::path target = runtime::pathFromUtf8(path);
     std::error_code error;
     // An ifstream opens a folder without complaint and then reads nothing from it.
     if (fs::is_directory(target, error)) {
@@ -42,7 +38,7 @@ std::ifstream openForReading(const std::string& path) {
 }
 
 void replaceFileContents(const std::string& path, std::string_view text) {
-    const fs::path target = toPath(path);
+    const fs::path target = runtime::pathFromUtf8(path);
     fs::path fresh = target;
     fresh += ".new";
     std::error_code error;

@@ -3,6 +3,7 @@
 
 #include "runtime/Exception.h"
 #include "runtime/Format.h"
+#include "runtime/Paths.h"
 #include "support/CapturedLog.h"
 #include "support/LoopbackServer.h"
 #include "vx/Exception.h"
@@ -48,10 +49,7 @@ void writeFile(const fs::path& path, const std::string& content) {
 }
 
 // The text of a path as the downloader takes it.
-std::string text(const fs::path& path) {
-    const std::u8string u8 = path.u8string();
-    return std::string(u8.begin(), u8.end());
-}
+std::string text(const fs::path& path) { return runtime::utf8FromPath(path); }
 
 class HttpDownloaderTest : public testing::Test {
 protected:

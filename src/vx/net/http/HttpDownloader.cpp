@@ -2,6 +2,7 @@
 
 #include "runtime/Exception.h"
 #include "runtime/Format.h"
+#include "runtime/Paths.h"
 #include "runtime/ScopeGuard.h"
 #include "vx/Exception.h"
 #include "vx/logger.h"
@@ -17,7 +18,9 @@ namespace vx::net::http {
 
 namespace {
 
+using runtime::pathFromUtf8;
 using runtime::Uri;
+using runtime::utf8FromPath;
 using runtime::http::BodyStream;
 
 // Bodies pass through this much memory at a time, whatever their size.
@@ -33,17 +36,6 @@ public:
 private:
     BodyStream& body_;
 };
-
-// Our texts are UTF-8; a path built from a narrow string would be read in the ANSI
-// code page on Windows.
-std::filesystem::path pathFromUtf8(const std::string& text) {
-    return std::filesystem::path(std::u8string(text.begin(), text.end()));
-}
-
-std::string utf8FromPath(const std::filesystem::path& path) {
-    const std::u8string text = path.u8string();
-    return std::string(text.begin(), text.end());
-}
 
 // Copies `stream` to its end into `sink` (called with each piece).
 template <class Sink> void copyStream(BodyStream& stream, Sink&& sink) {
