@@ -1,5 +1,7 @@
 #include "InstallerWindow.h"
 
+#include "vx/logger.h"
+
 namespace {
 constexpr int kWindowHeight = 100;
 } // namespace
@@ -22,4 +24,9 @@ InstallerWindow::InstallerWindow(std::wstring caption, int x, int y, int width, 
 
     window_.center();
     window_.show();
+}
+
+vx::Variant InstallerWindow::DoCallback(const std::string&, const vx::Variant::List&) {
+    vx::logger::info("In DoCallback for StandardWindow");
+    return vx::Variant("nothing");
 }

@@ -1,4 +1,5 @@
-// A dotted version text ("1.2.3") with three-way comparison.
+// A dotted version text ("1.2.3") with three-way comparison, and the record of one
+// installed application as it travels inside a script value.
 //
 // Parts are compared as texts, byte by byte, not as numbers: "1.10" is lower than
 // "1.9" and "02" lower than "1". Only the parts beyond the shorter version are read
@@ -6,6 +7,8 @@
 // trailing part that is not a number counts as zero ("1.0.beta" equals "1.0").
 // Stored versions and the product's own version checks rely on this order.
 #pragma once
+
+#include "vx/Variant.h"
 
 #include <string>
 #include <string_view>
@@ -33,6 +36,18 @@ public:
 private:
     std::string text_;
     std::vector<std::string> parts_;
+};
+
+// One installed application's record (keys "name", "version", "upgrade",
+// "components"), held by a Variant so that it can be written back to the movie as an
+// object. Immutable once made; shared by the Variants that hold it.
+class ListAppsVariant {
+public:
+    explicit ListAppsVariant(Variant::Map record) : record_(std::move(record)) {}
+    const Variant::Map& value() const noexcept { return record_; }
+
+private:
+    Variant::Map record_;
 };
 
 } // namespace vx

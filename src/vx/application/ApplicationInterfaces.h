@@ -4,6 +4,8 @@
 // "IApplicationWindow", the script namespaces look it up).
 #pragma once
 
+#include "vx/Variant.h"
+
 #include <memory>
 #include <string>
 
@@ -28,6 +30,22 @@ public:
     virtual ~IPlugin() = default;
     virtual void setApplication(std::shared_ptr<IVXApplication> app) = 0;
     virtual std::shared_ptr<IVXApplication> getApplication() const = 0;
+};
+
+// The application's window as the rest of the program talks to it: the movie's host
+// window, or the progress window with trivial answers, so that either can be handed
+// to code that reports to "the window".
+class IApplicationWindow : public IPlugin {
+public:
+    // Calls `functionName` inside the movie with `args` and returns its answer (the
+    // raw response text as a string). May be called from any thread, and from several
+    // at once; blocks the caller until the movie has answered.
+    virtual Variant DoCallback(const std::string& functionName, const Variant::List& args) = 0;
+    // This window, seen through this interface.
+    virtual IApplicationWindow& getWindow() = 0;
+    // Begin and end dragging the window with the mouse. Window thread only.
+    virtual void StartMove() = 0;
+    virtual void StopMove() = 0;
 };
 
 // A content context plug-in; nothing of it is used beyond its name.
