@@ -84,4 +84,43 @@ TEST(InstallerWindow, StatusFromAnotherThreadReachesTheLabel) {
     runtime::Thread::waitForAll(testing_support::pumpMessages);
 }
 
+// The application-window interface: fixed answers, and the window itself stays as it was.
+TEST(InstallerWindow, AnswersTheApplicationWindowInterfaceWithoutChangingTheWindow) {
+    InstallerWindow window(L"Initializing ...", 300, 300, 520, 420);
+    window.setStatus(L"Launching installer");
+    testing_support::pumpMessages();
+    RECT before{};
+    GetWindowRect(window.handle(), &before);
+
+    vx::application::IApplicationWindow& face = window;
+    EXPECT_EQ(&face.getWindow(), &face);
+    for (const char* name : {"", "OnProgress", "OnComplete", "NoSuchFunction"}) {
+        SCOPED_TRACE(name);
+        CapturedLog log;
+        const vx::Variant answer = face.DoCallback(name, {vx::Variant("42"), vx::Variant(true)});
+        ASSERT_TRUE(answer.is(vx::Variant::Kind::String));
+        EXPECT_EQ(answer.asString(), "nothing");
+        EXPECT_EQ(log.texts(), std::vector<std::string>{"In DoCallback for StandardWindow"});
+    }
+    {
+        CapturedLog log;
+        face.StartMove();
+        testing_support::pumpMessages();
+        EXPECT_NE(GetCapture(), window.handle()); // no drag begins
+        face.StopMove();
+        testing_support::pumpMessages();
+        EXPECT_TRUE(log.texts().empty());
+    }
+
+    RECT after{};
+    GetWindowRect(window.handle(), &after);
+    EXPECT_TRUE(EqualRect(&before, &after));
+    EXPECT_TRUE(IsWindowVisible(window.handle()));
+    EXPECT_EQ(textOf(window.handle()), L"Initializing ...");
+    EXPECT_EQ(textOf(window.label().handle()), L"Launching installer");
+
+    window.stopProgress();
+    runtime::Thread::waitForAll(testing_support::pumpMessages);
+}
+
 } // namespace

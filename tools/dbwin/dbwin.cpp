@@ -14,6 +14,7 @@
 // (4096 bytes: the writer's process id, then the zero-terminated text) and two
 // events. It sets "DBWIN_BUFFER_READY" when the buffer is free; a writer fills it
 // and sets "DBWIN_DATA_READY".
+#include "runtime/win32/CommandLine.h"
 #include "runtime/win32/Handle.h"
 #include "runtime/win32/WinText.h"
 #include "support/win32/Dialogs.h"
@@ -37,32 +38,6 @@ namespace {
 constexpr int kTimedOut = 124;
 constexpr int kUsage = 125;
 constexpr int kSetupFailed = 126;
-
-std::wstring quoteArgument(const std::wstring& arg) {
-    // The inverse of CommandLineToArgvW: backslashes are literal unless they precede
-    // a quote, so double those, and escape the quotes themselves.
-    if (!arg.empty() && arg.find_first_of(L" \t\n\v\"") == std::wstring::npos) {
-        return arg;
-    }
-    std::wstring out = L"\"";
-    std::size_t backslashes = 0;
-    for (wchar_t c : arg) {
-        if (c == L'\\') {
-            ++backslashes;
-        } else if (c == L'"') {
-            out.append(backslashes * 2 + 1, L'\\');
-            out.push_back(c);
-            backslashes = 0;
-        } else {
-            out.append(backslashes, L'\\');
-            out.push_back(c);
-            backslashes = 0;
-        }
-    }
-    out.append(backslashes * 2, L'\\');
-    out.push_back(L'"');
-    return out;
-}
 
 struct Options {
     std::wstring log;
@@ -158,13 +133,7 @@ int wmain(int argc, wchar_t** argv) {
         return kSetupFailed;
     }
 
-    std::wstring commandLine;
-    for (const std::wstring& part : options.command) {
-        if (!commandLine.empty()) {
-            commandLine.push_back(L' ');
-        }
-        commandLine += quoteArgument(part);
-    }
+    std::wstring commandLine = runtime::win32::buildCommandLine(options.command);
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process{};
