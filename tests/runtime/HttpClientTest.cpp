@@ -227,6 +227,31 @@ INSTANTIATE_TEST_SUITE_P(
                     "HTTP/1.1 302 Found\r\nLocation: ftp://127.0.0.1/x\r\n\r\n", "ftp://"}),
     [](const testing::TestParamInfo<FailureCase>& info) { return info.param.name; });
 
+TEST(HttpClient, ABodyFaultThatCameWithTheHeadFailsTheReadNotTheOpen) {
+    // One send, so head and broken body most likely arrive in one piece; where the
+    // network splits them must not matter.
+    TestServer server;
+    server.start({{"/", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n"
+                        "3\r\nabc\r\nzz\r\n0\r\n\r\n"}});
+    HttpGet request(Uri::parse(server.url("/")));
+    request.setTimeout(5.0f);
+
+    ASSERT_NO_THROW(request.open());
+    EXPECT_EQ(request.status(), 200);
+    char piece[16];
+    ASSERT_EQ(request.body().read(piece, sizeof piece), 3u);
+    EXPECT_EQ(std::string(piece, 3), "abc");
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        try {
+            request.body().read(piece, sizeof piece);
+            ADD_FAILURE() << "a malformed chunk size line was read past";
+        } catch (const runtime::Exception& e) {
+            EXPECT_THAT(e.message(), HasSubstr("Bad response from " + server.url("/")));
+            EXPECT_THAT(e.message(), HasSubstr("Malformed chunk size line \"zz\""));
+        }
+    }
+}
+
 TEST(HttpClient, AServerThatNeverAnswersTimesOut) {
     TestServer server;
     server.start({{"/", TestServer::hold}});

@@ -18,7 +18,7 @@ bool isRedirect(int status) {
 } // namespace
 
 HttpGet::HttpGet(Uri uri) : uri_(uri), current_(std::move(uri)) {
-    pending_.reserve(buffer_.size());
+    pending_.reserve(receiveSize);
 }
 
 void HttpGet::open() {
@@ -59,6 +59,7 @@ void HttpGet::open() {
         parser_ = ResponseParser();
         pending_.clear();
         pendingAt_ = 0;
+        bodyError_.clear();
     }
 }
 
@@ -82,11 +83,21 @@ void HttpGet::readHead() {
 }
 
 bool HttpGet::receiveMore() {
-    const std::size_t got = socket_.receive(buffer_.data(), buffer_.size(), timeout_);
+    const std::size_t got = socket_.receive(buffer_.get(), receiveSize, timeout_);
     if (got == 0) {
         return false;
     }
-    parser_.feed(std::string_view(buffer_.data(), got), pending_);
+    try {
+        parser_.feed(std::string_view(buffer_.get(), got), pending_);
+    } catch (const Exception& e) {
+        if (!parser_.headComplete()) {
+            throw;
+        }
+        // A fault in the body belongs to the body, also when it came in with the head:
+        // the bytes before it are still read and the read after them fails, however the
+        // network happened to split the answer.
+        bodyError_ = format("Bad response from {}: {}", current_.toString(), e.message());
+    }
     return true;
 }
 
@@ -99,6 +110,9 @@ std::size_t HttpGet::read(char* buffer, std::size_t size) {
         pendingAt_ = 0;
         if (ended_ || parser_.complete()) {
             return 0;
+        }
+        if (!bodyError_.empty()) {
+            throw Exception(bodyError_);
         }
         if (!receiveMore()) {
             ended_ = true;

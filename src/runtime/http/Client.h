@@ -15,8 +15,8 @@
 #include "runtime/http/Response.h"
 #include "runtime/net/Socket.h"
 
-#include <array>
 #include <cstddef>
+#include <memory>
 #include <string>
 
 namespace runtime::http {
@@ -27,7 +27,8 @@ public:
     virtual ~BodyStream() = default;
     // Copies up to `size` bytes of the body into `buffer`; returns 0 only at the end of
     // the body. Throws when the connection fails, times out, or closes before the body
-    // is whole (a short body is never taken for a complete one).
+    // is whole (a short body is never taken for a complete one), or when the body is
+    // malformed; the bytes before a malformed part are read first.
     virtual std::size_t read(char* buffer, std::size_t size) = 0;
     // Ends reading; further reads return 0.
     virtual void close() noexcept = 0;
@@ -71,7 +72,8 @@ private:
     void sendRequest();
     // Reads until the head is whole; body bytes that came with it wait in pending_.
     void readHead();
-    // Receives once and feeds the parser; false when the connection had closed.
+    // Receives once and feeds the parser; false when the connection had closed. A
+    // malformed body is kept in bodyError_ for read() to throw once pending_ is read.
     bool receiveMore();
 
     Uri uri_;
@@ -83,8 +85,13 @@ private:
     // Body bytes parsed but not yet read; never more than one buffer's worth.
     std::string pending_;
     std::size_t pendingAt_ = 0;
+    std::string bodyError_;
     bool ended_ = false;
-    std::array<char, 16 * 1024> buffer_{};
+    // Each receive fills at most this much. Large enough that a fast local transfer is
+    // not held back by the number of system calls; on the heap, as requests may live on
+    // a thread's stack.
+    static constexpr std::size_t receiveSize = 64 * 1024;
+    std::unique_ptr<char[]> buffer_ = std::make_unique<char[]>(receiveSize);
 };
 
 } // namespace runtime::http
