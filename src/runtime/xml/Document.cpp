@@ -7,8 +7,14 @@ namespace runtime::xml {
 // Owns every node of one document. Elements keep a pointer to it to create their
 // children; it sits behind a unique_ptr so that moving the document does not move it.
 class NodePool {
+    static constexpr std::size_t kUpFront = 64;
+
 public:
-    explicit NodePool(std::size_t capacity) { nodes_.reserve(capacity); }
+    // At most kUpFront slots are taken at once; the rest come as the document grows.
+    // A large first block would be a large-bin allocation, which makes glibc's malloc
+    // consolidate its small free chunks on every document: for the small documents of
+    // the movie's calls that cost more than all the growing it saves.
+    explicit NodePool(std::size_t capacity) { nodes_.reserve(std::min(capacity, kUpFront)); }
 
     template <class T, class... Args> T& make(Args&&... args) {
         auto node = std::make_unique<T>(std::forward<Args>(args)...);

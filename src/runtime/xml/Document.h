@@ -88,7 +88,8 @@ private:
 
 class Document {
 public:
-    // `nodeCapacity` is room reserved up front; a document grows past it as needed.
+    // `nodeCapacity` is the room the caller expects to need (a hint: a bounded part of
+    // it is reserved up front); a document grows past it as needed.
     // A moved-from document may only be destroyed or assigned to.
     explicit Document(std::size_t nodeCapacity = 16);
     Document(Document&&) noexcept;
