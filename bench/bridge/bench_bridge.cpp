@@ -6,8 +6,9 @@
 // Prints one line per round and, last, the best round as "bridge: N calls/s".
 #include "external/ExternalInterfaceSerializer.h"
 #include "runtime/Strings.h"
+#include "support/DroppedLog.h"
+#include "support/FakeApplication.h"
 #include "tulip/TulipNamespace.h"
-#include "vx/logger.h"
 
 #include <chrono>
 #include <cstdio>
@@ -25,21 +26,9 @@ constexpr const char* kRequest =
     "<property id=\"dir\"><string>C:\\Program Files\\Brivola</string></property></object>"
     "</arguments></invoke>";
 
-class Drop : public vx::logger::LineSink {
-public:
-    void write(std::string_view) override {}
-};
+using testing_support::FakeApplication;
 
-class Application : public vx::application::IVXApplication {
-public:
-    std::string name() const override { return "VXInstaller"; }
-    std::shared_ptr<vx::application::IPlugin> getInterface(const std::string&) const override {
-        return nullptr;
-    }
-    void registerInterface(const std::string&, std::shared_ptr<vx::application::IPlugin>) override {}
-};
-
-std::size_t oneCall(const std::shared_ptr<Application>& application) {
+std::size_t oneCall(const std::shared_ptr<FakeApplication>& application) {
     const external::ExternalInterfaceCall call = external::deserializeCall(kRequest);
     const tulip::TulipNamespace root(application);
     const std::vector<std::string> path = runtime::split(call.getFunctionName(), '.');
@@ -52,9 +41,8 @@ std::size_t oneCall(const std::shared_ptr<Application>& application) {
 int main(int argc, char** argv) {
     const double seconds = argc > 1 ? std::atof(argv[1]) : 1.0;
     const int rounds = argc > 2 ? std::atoi(argv[2]) : 5;
-    Drop drop;
-    vx::logger::setSink(&drop);
-    auto application = std::make_shared<Application>();
+    const testing_support::DroppedLog drop;
+    auto application = std::make_shared<FakeApplication>();
 
     if (oneCall(application) != std::string("<string>VXInstaller</string>").size()) {
         std::fprintf(stderr, "bench_bridge: unexpected reply\n");

@@ -6,8 +6,9 @@
 #include "external/ExternalInterfaceSerializer.h"
 #include "runtime/Exception.h"
 #include "runtime/Strings.h"
+#include "support/DroppedLog.h"
+#include "support/FakeApplication.h"
 #include "tulip/TulipNamespace.h"
-#include "vx/logger.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -16,20 +17,6 @@
 #include <string>
 
 namespace {
-
-class Silent : public vx::logger::LineSink {
-public:
-    void write(std::string_view) override {}
-};
-
-class Application : public vx::application::IVXApplication {
-public:
-    std::string name() const override { return "VXInstaller"; }
-    std::shared_ptr<vx::application::IPlugin> getInterface(const std::string&) const override {
-        return nullptr;
-    }
-    void registerInterface(const std::string&, std::shared_ptr<vx::application::IPlugin>) override {}
-};
 
 [[noreturn]] void fail(const char* what, const std::string& detail) {
     std::fprintf(stderr, "fuzz_external: %s\n%s\n", what, detail.c_str());
@@ -58,8 +45,7 @@ void checkStringsRoundTrip(const vx::Variant::List& arguments) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static Silent silent;
-    vx::logger::setSink(&silent);
+    static const testing_support::DroppedLog silent;
     const std::string_view request(reinterpret_cast<const char*>(data), size);
 
     try {
@@ -67,7 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         (void)call.toString();
         checkStringsRoundTrip(call.getArguments());
 
-        const tulip::TulipNamespace root(std::make_shared<Application>());
+        const tulip::TulipNamespace root(std::make_shared<testing_support::FakeApplication>());
         const std::vector<std::string> path = runtime::split(call.getFunctionName(), '.');
         const vx::Variant result = root.callPath(path, call.getArguments());
         (void)external::serializeReturn(result);

@@ -15,6 +15,7 @@
 #include "runtime/Uri.h"
 #include "runtime/http/Client.h"
 #include "runtime/http/Response.h"
+#include "support/Fd.h"
 
 #include <algorithm>
 #include <array>
@@ -174,18 +175,7 @@ std::vector<std::size_t> everyNBytes(std::size_t size, std::size_t n) {
     return cuts;
 }
 
-// A descriptor of this target's server.
-struct Fd {
-    int value = -1;
-    explicit Fd(int v) : value(v) {}
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    ~Fd() {
-        if (value >= 0) {
-            ::close(value);
-        }
-    }
-};
+using testing_support::Fd;
 
 // Listens on 127.0.0.1 for the whole run. One thread, started once (a thread per input
 // costs more than the input under the sanitizers), answers every connection made during

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "runtime/Format.h"
+#include "support/Fd.h"
 
 #include <atomic>
 #include <chrono>
@@ -22,18 +23,6 @@
 
 namespace testing_support {
 
-// Closes a descriptor of the test server.
-struct Fd {
-    int value = -1;
-    explicit Fd(int v) : value(v) {}
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    ~Fd() {
-        if (value >= 0) {
-            ::close(value);
-        }
-    }
-};
 
 // A socket bound to 127.0.0.1 on a port of the system's choosing.
 inline int boundSocket(std::uint16_t& port) {

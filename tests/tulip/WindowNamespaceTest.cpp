@@ -1,11 +1,11 @@
 // tulip.window.StartMove and StopMove through the path call, with a fake application
 // object and a window that counts what it is asked.
 #include "support/CapturedLog.h"
+#include "support/FakeApplication.h"
 #include "tulip/TulipNamespace.h"
 
 #include <gtest/gtest.h>
 
-#include <map>
 #include <string>
 #include <vector>
 
@@ -17,20 +17,7 @@ using vx::application::IApplicationWindow;
 using vx::application::IPlugin;
 using vx::application::IVXApplication;
 
-class FakeApplication : public IVXApplication {
-public:
-    std::string name() const override { return "VXInstaller"; }
-    std::shared_ptr<IPlugin> getInterface(const std::string& name) const override {
-        const auto found = plugins_.find(name);
-        return found == plugins_.end() ? nullptr : found->second;
-    }
-    void registerInterface(const std::string& name, std::shared_ptr<IPlugin> plugin) override {
-        plugins_[name] = std::move(plugin);
-    }
-
-private:
-    std::map<std::string, std::shared_ptr<IPlugin>> plugins_;
-};
+using testing_support::FakeApplication;
 
 class CountingWindow : public IApplicationWindow {
 public:

@@ -1,6 +1,7 @@
 #include "external/proxy/NamespaceResolver.h"
 #include "runtime/Exception.h"
 #include "support/CapturedLog.h"
+#include "support/FakeApplication.h"
 #include "tulip/TulipNamespace.h"
 
 #include <gtest/gtest.h>
@@ -16,12 +17,7 @@ namespace {
 
 constexpr const char* kNullLine = "Caught an Exception resolving a tulip call and now returning null";
 
-class FakeApplication : public vx::application::IVXApplication {
-public:
-    std::string name() const override { return "VXInstaller"; }
-    std::shared_ptr<vx::application::IPlugin> getInterface(const std::string&) const override { return nullptr; }
-    void registerInterface(const std::string&, std::shared_ptr<vx::application::IPlugin>) override {}
-};
+using testing_support::FakeApplication;
 
 // What the last call of `record` received.
 struct Seen {
