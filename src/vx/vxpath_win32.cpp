@@ -2,13 +2,12 @@
 #include "vx/vxpath.h"
 
 #include "runtime/Exception.h"
-#include "runtime/win32/Handle.h"
+#include "runtime/win32/Registry.h"
 #include "runtime/win32/WinText.h"
 
 #include <shlobj.h>
 #include <windows.h>
 
-#include <vector>
 
 namespace vx::vxpath {
 namespace {
@@ -44,19 +43,9 @@ std::string GetPythonExe() {
                                  std::to_string(opened) + ")");
     }
     runtime::win32::UniqueKey key(raw);
-    std::string folder;
-    DWORD type = 0;
-    DWORD size = 0;
-    if (RegQueryValueExW(key.get(), nullptr, nullptr, &type, nullptr, &size) == ERROR_SUCCESS &&
-        (type == REG_SZ || type == REG_EXPAND_SZ)) {
-        // Room for a terminator the stored value may lack.
-        std::vector<wchar_t> buffer(size / sizeof(wchar_t) + 1, L'\0');
-        DWORD got = size;
-        if (RegQueryValueExW(key.get(), nullptr, nullptr, &type,
-                             reinterpret_cast<BYTE*>(buffer.data()), &got) == ERROR_SUCCESS) {
-            folder = runtime::win32::narrow(buffer.data()); // REG_EXPAND_SZ taken as it is
-        }
-    }
+    // REG_EXPAND_SZ taken as it is; a value that cannot be read gives an empty folder.
+    const std::string folder =
+        runtime::win32::narrow(runtime::win32::readStringValue(key.get(), nullptr).value_or(L""));
     return join(normalise(folder), "pythonw.exe");
 }
 
