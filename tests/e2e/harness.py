@@ -1,7 +1,8 @@
 """Runs the real program under Wine, watched by dbwin, and reads what it left.
 
 The environment comes from tools/test (or tools/demo): DISPLAY, WINEPREFIX and a
-running wineserver; the build passes BRIVOLA_EXE and BRIVOLA_DBWIN.
+running wineserver; the build passes BRIVOLA_EXE, BRIVOLA_DBWIN and BRIVOLA_WINE
+(the loader of its architecture).
 """
 import os
 import subprocess
@@ -13,6 +14,11 @@ from urllib.parse import urlparse
 SOURCE_DIR = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 DEMO_CONTENT = os.path.join(SOURCE_DIR, "demo", "content")
 MOVIE_PATH = "apps/installer/brivola/static/BrivolaDesktopInstaller2.swf"
+
+
+def wine_loader():
+    """The Wine loader of the build under test: `wine` (32-bit) or wine64 itself."""
+    return os.environ.get("BRIVOLA_WINE") or "wine"
 
 
 def windows_path(path):
@@ -45,7 +51,7 @@ def run_program(args=(), timeout=90, workdir=None, env=None, exe=None):
     workdir = workdir or tempfile.mkdtemp(prefix="brivola-e2e-")
     log_path = os.path.join(workdir, "debug-output.txt")
     windows_file = os.path.join(workdir, "windows.txt")
-    command = ["wine", dbwin, "--log", windows_path(log_path),
+    command = [wine_loader(), dbwin, "--log", windows_path(log_path),
                "--windows", windows_path(windows_file),
                "--timeout", str(timeout), "--", windows_path(exe), *args]
     # Wine's stdio goes to files, never pipes: background Wine processes keep pipes
