@@ -627,6 +627,16 @@ public:
             movieLoaded = parsed.movie.has_value();
             if (movieLoaded) {
                 movie = std::move(*parsed.movie);
+                // The answers at the head of the movie hold from the moment it is
+                // loaded, so a host call that comes at once finds them.
+                for (const auto& step : movie.steps) {
+                    if (step.op == movie::Op::Answer)
+                        answers[step.name] = step.text;
+                    else if (step.op != movie::Op::Title && step.op != movie::Op::Status &&
+                             step.op != movie::Op::Progress && step.op != movie::Op::Bar &&
+                             step.op != movie::Op::Label)
+                        break;
+                }
                 message.clear();
                 state = "playing";
             } else {
