@@ -19,6 +19,9 @@ Serves the files of a folder over HTTP/1.1 on 127.0.0.1, and fault routes under
   /_fault/huge-header            a header block far over 64 KiB
   /_fault/bad-length             Content-Length: -5
 
+With --flash-installer FILE, FILE is served at the Flash Player download path
+(FLASH_INSTALLER_PATH below), whatever --root holds.
+
 Every request line is appended to the request log (--request-log), so tests can
 check what the program asked for.
 
@@ -37,6 +40,7 @@ import time
 from http.server import BaseHTTPRequestHandler
 
 SILENT_SECONDS = 120
+FLASH_INSTALLER_PATH = "/get/flashplayer/current/licensing/win/install_flash_player_10_active_x.exe"
 
 
 class Handler(BaseHTTPRequestHandler):
@@ -87,6 +91,9 @@ class Handler(BaseHTTPRequestHandler):
             with self.server.log_lock, open(self.server.request_log, "a") as f:
                 f.write(self.requestline + "\n")
         path = self.path.split("?", 1)[0]
+        if path == FLASH_INSTALLER_PATH and self.server.flash_installer:
+            with open(self.server.flash_installer, "rb") as f:
+                return self._send(200, f.read(), [("Content-Type", "application/octet-stream")])
         if not path.startswith("/_fault/"):
             body = self._file(path)
             if body is None:
@@ -169,11 +176,13 @@ def main():
     parser.add_argument("--port", type=int, default=0)
     parser.add_argument("--port-file")
     parser.add_argument("--request-log")
+    parser.add_argument("--flash-installer")
     args = parser.parse_args()
 
     server = Server(("127.0.0.1", args.port), Handler)
     server.root = os.path.abspath(args.root)
     server.request_log = args.request_log
+    server.flash_installer = args.flash_installer and os.path.abspath(args.flash_installer)
     server.log_lock = threading.Lock()
     if args.port_file:
         tmp = args.port_file + ".tmp"
