@@ -10,6 +10,7 @@
 
 #include <cstring>
 #include <map>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -40,9 +41,11 @@ std::string nullReply() {
 }
 
 #ifdef BRIVOLA_TEST_SEAMS
-// Test builds only: "brivola.test.DoCallback" (function name, arguments...) calls back
-// into the movie from a thread of its own, as an install worker does, and answers null
-// at once. It lets the tests drive "OnComplete" without the install engine.
+// Test builds only (BRIVOLA_TEST_SEAMS), names under "brivola.test.":
+//   DoCallback (function name, arguments...): calls back into the movie from a thread
+//       of its own, as an install worker does, and answers null at once; it lets the
+//       tests drive "OnComplete" without the install engine.
+//   IsCloseItemGrayed: whether the Close item of the window's system menu is grayed.
 class CallbackThread : public runtime::Thread {
 public:
     CallbackThread(FinboxWindow& window, std::string name, vx::Variant::List args)
@@ -57,17 +60,26 @@ private:
     vx::Variant::List args_;
 };
 
-bool testSeam(FinboxWindow& window, const external::ExternalInterfaceCall& call) {
-    if (call.getFunctionName() != "brivola.test.DoCallback") {
-        return false;
-    }
+std::optional<vx::Variant> testSeam(FinboxWindow& window,
+                                    const external::ExternalInterfaceCall& call) {
+    const std::string& name = call.getFunctionName();
     const vx::Variant::List& args = call.getArguments();
-    if (!args.empty() && args.front().is(vx::Variant::Kind::String)) {
-        std::make_shared<CallbackThread>(window, args.front().asString(),
-                                         vx::Variant::List(args.begin() + 1, args.end()))
-            ->start();
+    if (name == "brivola.test.DoCallback") {
+        if (!args.empty() && args.front().is(vx::Variant::Kind::String)) {
+            std::make_shared<CallbackThread>(window, args.front().asString(),
+                                             vx::Variant::List(args.begin() + 1, args.end()))
+                ->start();
+        }
+        return vx::Variant();
     }
-    return true;
+    if (name == "brivola.test.IsCloseItemGrayed") {
+        MENUITEMINFOA item{};
+        item.cbSize = sizeof(item);
+        item.fMask = MIIM_STATE;
+        GetMenuItemInfoA(GetSystemMenu(window.handle(), FALSE), SC_CLOSE, FALSE, &item);
+        return vx::Variant((item.fState & MFS_GRAYED) == MFS_GRAYED);
+    }
+    return std::nullopt;
 }
 #endif
 
@@ -227,8 +239,8 @@ std::string FinboxWindow::answerCall(const char* request) {
             setCloseEnabled(false);
         }
 #ifdef BRIVOLA_TEST_SEAMS
-        if (testSeam(*this, *call)) {
-            return nullReply();
+        if (const std::optional<vx::Variant> seam = testSeam(*this, *call)) {
+            return external::serializeReturn(*seam);
         }
 #endif
         const std::shared_ptr<vx::application::IVXApplication> application = getApplication();
