@@ -1,14 +1,35 @@
 #include "installer/HostLaunch.h"
 
-#include <windows.h>
+#include "FinboxWindow.h"
+#include "installer/InstallerApplication.h"
 
 namespace installer {
+namespace {
 
-// PLACEHOLDER until the Flash host window lands. The finished step creates the
-// host window for the movie (icon resource "IDI_ICON1"), the application object
-// "VXInstaller", and registers the window under "IApplicationWindow"; the movie
-// later ends the program with its quit command. Until then the program ends here,
-// exactly as that quit would: WM_QUIT with exit code 0.
-void launchInstallerUi(const MovieWindowSettings& /*settings*/) { PostQuitMessage(0); }
+std::shared_ptr<FinboxWindow> window;
+std::shared_ptr<InstallerApplication> app;
+
+} // namespace
+
+void launchInstallerUi(const MovieWindowSettings& settings) {
+    window = std::make_shared<FinboxWindow>(settings.moviePath, settings.title, settings.width,
+                                            settings.height, "IDI_ICON1");
+    app = std::make_shared<InstallerApplication>();
+    app->registerInterface("IApplicationWindow", window);
+}
+
+std::shared_ptr<FinboxWindow> hostWindow() {
+    return window;
+}
+
+std::shared_ptr<InstallerApplication> application() {
+    return app;
+}
+
+void closeInstallerUi() {
+    if (window) {
+        window->destroy();
+    }
+}
 
 } // namespace installer

@@ -5,7 +5,6 @@
 #include "vx/Exception.h"
 #include "vx/logger.h"
 
-
 namespace installer {
 
 std::atomic<bool> launchReady{false};
@@ -26,7 +25,9 @@ void InstallerThread::signal(std::atomic<bool>& flag) {
     PostThreadMessageW(mainThreadId_, WM_NULL, 0, 0);
 }
 
-void InstallerThread::status(const wchar_t* text) { progressWindow_->setStatus(text); }
+void InstallerThread::status(const wchar_t* text) {
+    progressWindow_->setStatus(text);
+}
 
 void InstallerThread::runStages() {
     using vx::logger::info;

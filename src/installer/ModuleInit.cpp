@@ -1,5 +1,6 @@
 #include "installer/ModuleInit.h"
 
+#include "finboxdynamic.h"
 #include "runtime/Exception.h"
 #include "vx/config/app.h"
 
@@ -10,8 +11,11 @@ ModuleInit::ModuleInit() {
         throw runtime::Exception("COM could not be initialised");
     }
     vx::config::app::initialise();
+    finboxdynamic::initialise();
 }
 
-ModuleInit::~ModuleInit() = default;
+ModuleInit::~ModuleInit() {
+    finboxdynamic::cleanUp();
+}
 
 } // namespace installer

@@ -8,7 +8,8 @@ namespace installer {
 
 class ModuleInit {
 public:
-    // Throws on failure.
+    // Throws on failure; finboxdynamic::LoadError when the Flash control library
+    // cannot be brought up.
     ModuleInit();
     ~ModuleInit();
     ModuleInit(const ModuleInit&) = delete;
@@ -16,9 +17,9 @@ public:
 
 private:
     runtime::win32::ComInit com_;
-    // The constructor also creates the shared configuration parser. Later: the
-    // Flash control library written out, loaded and resolved here (unloaded and
-    // deleted on the way out).
+    // The constructor also creates the shared configuration parser and brings up
+    // the Flash control library (finboxdynamic); the destructor unloads and deletes
+    // the library.
 };
 
 } // namespace installer

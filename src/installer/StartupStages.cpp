@@ -1,5 +1,7 @@
 #include "installer/StartupStages.h"
 
+#include "finboxdynamic.h"
+#include "vx/install/FlashInstaller.h"
 #include "vx/net/http/HttpDownloader.h"
 #include "vx/vxpath.h"
 
@@ -10,20 +12,24 @@ namespace {
 
 class ProgramStages : public StartupStages {
 public:
-    // PLACEHOLDER until the Flash Player bootstrap lands: reports Flash Player as
-    // present, so no installer is downloaded.
-    bool isFlashInstalled(int /*major*/, int /*minor*/) override { return true; }
+    bool isFlashInstalled(int major, int minor) override {
+        return finboxdynamic::isFlashInstalled(major, minor);
+    }
 
-    // PLACEHOLDER until the Flash Player bootstrap lands: never reached while
-    // isFlashInstalled answers true.
-    void installFlash() override {}
+    void installFlash() override { vx::install::FlashInstaller::installFlash(); }
 
     void downloadMovie(const std::string& url, const std::string& path) override {
         vx::net::http::HttpDownloader().downloadToFile(url, path);
     }
 
-    // PLACEHOLDER until the Flash Player bootstrap lands: writes nothing.
-    void writeTrustFile(const std::string& /*folder*/) override {}
+    void writeTrustFile(const std::string& folder) override {
+        vx::install::FlashInstaller::writeTrustFile(folder);
+    }
+
+#ifdef BRIVOLA_NO_LAUNCH_PAUSE
+    // Benchmark builds: the pause would hide the start-up's own cost.
+    void pauseBeforeLaunch(std::chrono::milliseconds) override {}
+#endif
 };
 
 } // namespace
@@ -32,8 +38,12 @@ void StartupStages::pauseBeforeLaunch(std::chrono::milliseconds duration) {
     std::this_thread::sleep_for(duration);
 }
 
-std::unique_ptr<StartupStages> makeStartupStages() { return std::make_unique<ProgramStages>(); }
+std::unique_ptr<StartupStages> makeStartupStages() {
+    return std::make_unique<ProgramStages>();
+}
 
-std::string movieFolder() { return vx::vxpath::join(vx::vxpath::GetCommonDataDirectory(), "static"); }
+std::string movieFolder() {
+    return vx::vxpath::join(vx::vxpath::GetCommonDataDirectory(), "static");
+}
 
 } // namespace installer

@@ -1,8 +1,10 @@
 // Process entry: module set-up, the main function, then a wait for every thread the
 // program started, then module clean-up. Command-line arguments are ignored.
+#include "finboxdynamic.h"
 #include "installer/ModuleInit.h"
 #include "installer/main.h"
 #include "runtime/Thread.h"
+#include "vx/logger.h"
 
 #include <windows.h>
 
@@ -26,6 +28,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     std::unique_ptr<installer::ModuleInit> modules;
     try {
         modules = std::make_unique<installer::ModuleInit>();
+    } catch (const finboxdynamic::LoadError& e) {
+        vx::logger::info("{}", std::string(e.what()));
+        return finboxdynamic::kLibraryFailedExitCode;
     } catch (...) {
         return kModuleInitFailedExitCode;
     }

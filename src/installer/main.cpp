@@ -83,6 +83,7 @@ int main() {
             return kStartupFailedExitCode;
         }
     }
+    closeInstallerUi();
     return static_cast<int>(msg.wParam);
 }
 

@@ -91,8 +91,9 @@ def prefix_path(windows_path_text):
 class ContentServer:
     """tools/content_server.py on the port the program was built to use."""
 
-    def __init__(self, root=DEMO_CONTENT):
+    def __init__(self, root=DEMO_CONTENT, flash_installer=None):
         self.root = root
+        self.flash_installer = flash_installer
         self.port = urlparse(os.environ["BRIVOLA_CONTENT_SERVER"]).port or 80
         self.workdir = tempfile.mkdtemp(prefix="brivola-content-")
         self.request_log = os.path.join(self.workdir, "requests.txt")
@@ -103,7 +104,8 @@ class ContentServer:
         self.process = subprocess.Popen(
             ["python3", os.path.join(SOURCE_DIR, "tools", "content_server.py"),
              "--root", self.root, "--port", str(self.port), "--port-file", port_file,
-             "--request-log", self.request_log],
+             "--request-log", self.request_log,
+             *(["--flash-installer", self.flash_installer] if self.flash_installer else [])],
             stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         for _ in range(200):
             if os.path.exists(port_file):
