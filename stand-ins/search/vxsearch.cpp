@@ -31,9 +31,18 @@ DWORD mainThread = 0;
 std::atomic<long> liveObjects{0};
 std::atomic<long> serverLocks{0};
 
-// The last object or lock gone: the server ends.
+DWORD classCookie = 0;
+
+// The last object or lock gone: the server ends. The class object goes at once, within
+// the client's Release, so that the client's next activation starts a new server
+// rather than reaching this one while it ends. Calls arrive on the main thread (a
+// single-threaded apartment), the thread that registered the class object.
 void releaseServer() {
     if (liveObjects.load() == 0 && serverLocks.load() == 0) {
+        if (classCookie != 0) {
+            CoRevokeClassObject(classCookie);
+            classCookie = 0;
+        }
         PostThreadMessageW(mainThread, WM_QUIT, 0, 0);
     }
 }
@@ -283,9 +292,8 @@ int serve() {
     MSG message;
     PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE); // the thread's queue, for WM_QUIT
     static Factory factory;
-    DWORD cookie = 0;
     if (FAILED(CoRegisterClassObject(CLSID_VXSearch, &factory, CLSCTX_LOCAL_SERVER,
-                                     REGCLS_MULTIPLEUSE, &cookie))) {
+                                     REGCLS_MULTIPLEUSE, &classCookie))) {
         CoUninitialize();
         return 1;
     }
@@ -300,7 +308,10 @@ int serve() {
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }
-    CoRevokeClassObject(cookie);
+    if (classCookie != 0) {
+        CoRevokeClassObject(classCookie);
+        classCookie = 0;
+    }
     CoUninitialize();
     return 0;
 }
