@@ -1,5 +1,8 @@
 #include "tulip/vxcore/VXCoreNamespace.h"
 
+#include "tulip/vxcore/config.h"
+#include "tulip/vxcore/search.h"
+
 namespace tulip::vxcore {
 
 VXCoreNamespace::VXCoreNamespace(external::proxy::Context application) {
@@ -16,6 +19,10 @@ VXCoreNamespace::VXCoreNamespace(external::proxy::Context application) {
 ConfigNamespace::ConfigNamespace(external::proxy::Context application) {
     setContext(std::move(application));
     setName("config");
+    addFunction("GetDesktopData", &config::GetDesktopData);
+    addFunction("GetDesktopConfig", &config::GetDesktopConfig);
+    addFunction("GetAppData", &config::GetAppData);
+    addFunction("GetAppConfig", &config::GetAppConfig);
 }
 
 InstallNamespace::InstallNamespace(external::proxy::Context application) {
@@ -26,6 +33,12 @@ InstallNamespace::InstallNamespace(external::proxy::Context application) {
 SearchNamespace::SearchNamespace(external::proxy::Context application) {
     setContext(std::move(application));
     setName("search");
+    addFunction("GenSearchUrl", &search::GenSearchUrl);
+    addFunction("GetSearchTextForApp", &search::GetSearchTextForApp);
+    addFunction("GetSearchBrandForApp", &search::GetSearchBrandForApp);
+    addFunction("IsSearchProtectionEnabled", &search::IsSearchProtectionEnabled);
+    addFunction("EnableSearchProtection", &search::EnableSearchProtection);
+    addFunction("DisableSearchProtection", &search::DisableSearchProtection);
 }
 
 } // namespace tulip::vxcore

@@ -115,6 +115,29 @@ bool Config::equalsNode(const ConfigBase&) const {
 
 namespace {
 
+void copyEntries(const Config& from, Config& to) {
+    from.forEach([&](const std::string& key, const std::shared_ptr<ConfigBase>& node) {
+        if (const auto* section = dynamic_cast<const Config*>(node.get())) {
+            auto child = to.createSection();
+            copyEntries(*section, *child);
+            to.setEntry(key, std::move(child));
+        } else {
+            to.setEntry(key, node);
+        }
+        return 0;
+    });
+}
+
+} // namespace
+
+std::shared_ptr<Config> Config::clone() const {
+    auto copy = std::make_shared<Config>(getFilePath());
+    copyEntries(*this, *copy);
+    return copy;
+}
+
+namespace {
+
 void setValueAtParts(std::span<const std::string> parts, Config& section) {
     if (parts.size() < 2) {
         throw VXException("Sections must be more than two in length");

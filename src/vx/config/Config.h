@@ -84,6 +84,11 @@ public:
     bool equalsInt(std::int32_t value) const override;
     bool equalsNode(const ConfigBase& node) const override;
 
+    // A new tree with the same keys, order and values, every section copied and every
+    // typed value shared (values never change). The copy is a root of its own that
+    // answers with this section's file path; changing it leaves this tree as it was.
+    std::shared_ptr<Config> clone() const;
+
     // The keys in entry order.
     const std::vector<std::string>& keys() const noexcept { return keys_; }
 

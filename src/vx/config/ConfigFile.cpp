@@ -37,42 +37,4 @@ std::ifstream openForReading(const std::string& path) {
     return stream;
 }
 
-void replaceFileContents(const std::string& path, std::string_view text) {
-    const fs::path target = runtime::pathFromUtf8(path);
-    fs::path fresh = target;
-    fresh += ".new";
-    std::error_code error;
-    bool created = false; // never remove something at `fresh` that we did not make
-    try {
-        {
-            std::ofstream out(fresh, std::ios::out | std::ios::binary | std::ios::trunc);
-            if (!out.is_open()) {
-                fail(runtime::format("Cannot create \"{}.new\"", path),
-                     std::error_code(errno, std::generic_category()));
-            }
-            created = true;
-            out.write(text.data(), static_cast<std::streamsize>(text.size()));
-            out.flush();
-            if (!out) {
-                fail(runtime::format("Cannot write \"{}.new\"", path),
-                     std::error_code(errno, std::generic_category()));
-            }
-            out.close();
-            if (out.fail()) {
-                fail(runtime::format("Cannot write \"{}.new\"", path),
-                     std::error_code(errno, std::generic_category()));
-            }
-        }
-        fs::rename(fresh, target, error);
-        if (error) {
-            fail(runtime::format("Cannot replace \"{}\"", path), error);
-        }
-    } catch (...) {
-        if (created) {
-            fs::remove(fresh, error);
-        }
-        throw;
-    }
-}
-
 } // namespace vx::config

@@ -5,9 +5,12 @@
 // same file at once may both parse it, and both get the tree stored first. A parse
 // that fails stores nothing, and its error (VXFileException for a missing or
 // unreadable file) reaches the caller, so the next call reads the file again.
+// Trees handed out are never changed: the one change the program makes goes through
+// files().changeDesktopConfig, which puts a new tree in place (ConfigFiles.h).
 #pragma once
 
 #include "vx/config/Config.h"
+#include "vx/config/ConfigFiles.h"
 #include "vx/config/ConfigParser.h"
 
 #include <map>
@@ -20,6 +23,10 @@ namespace vx::config::app {
 void initialise();
 // The shared parser (created on first use when initialise() was not called).
 ConfigParser& parser();
+
+// The files of the common data directory (vxpath::GetCommonDataDirectory(), asked
+// once); the functions below read through it.
+ConfigFiles& files();
 
 // <data>/config/desktopdata.cfg and <data>/config/desktopconfig.cfg.
 std::shared_ptr<Config> GetDesktopData();

@@ -4,9 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <memory>
 #include <sstream>
@@ -314,6 +316,16 @@ protected:
         return std::string(std::istreambuf_iterator<char>(in), {});
     }
 
+    // The names in the test's folder, sorted.
+    std::vector<std::string> entries() const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(dir_)) {
+            names.push_back(entry.path().filename().string());
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
     fs::path dir_;
 };
 
@@ -353,25 +365,73 @@ TEST_F(ConfigFileTest, SaveCreatesAndReplaces) {
 }
 
 TEST_F(ConfigFileTest, FailedSaveKeepsTheOldFile) {
-    const std::string file = path("keep.cfg");
-    write(file, "k = old\n");
-    // A folder where the new text would go makes the write fail before the swap.
-    fs::create_directory(file + ".new");
-    Config root(file);
-    root.setString("k", "new");
-    EXPECT_THROW(root.save(), vx::VXFileException);
-    EXPECT_EQ(read(file), "k = old\n");
-    EXPECT_TRUE(fs::is_directory(file + ".new")); // not ours to remove
-
-    // A target that cannot be replaced: the text written beside it is cleaned up.
+    // A target that cannot be replaced (a folder): the error reaches the caller, the
+    // folder stays, and the text written beside it is cleaned up.
     const std::string folder = path("folder.cfg");
     fs::create_directories(fs::path(folder) / "inside");
     Config other(folder);
     other.setString("k", "v");
     EXPECT_THROW(other.save(), vx::VXFileException);
-    EXPECT_TRUE(fs::is_directory(folder));
-    EXPECT_FALSE(fs::exists(folder + ".new"));
+    EXPECT_TRUE(fs::is_directory(fs::path(folder) / "inside"));
+    EXPECT_EQ(entries(), std::vector<std::string>{"folder.cfg"});
 }
+
+// Saving must touch nothing but the file itself, whatever lives beside it.
+TEST_F(ConfigFileTest, SaveLeavesNeighboursAlone) {
+    struct Case {
+        const char* what;
+        std::function<void(const std::string& file)> before;
+        std::function<void(const std::string& file)> after;
+    };
+    const std::vector<Case> cases = {
+        {"an unrelated <file>.new is kept",
+         [](const std::string& file) { write(file + ".new", "somebody else's\n"); },
+         [](const std::string& file) { EXPECT_EQ(read(file + ".new"), "somebody else's\n"); }},
+        {"a folder named <file>.new is no obstacle",
+         [](const std::string& file) { fs::create_directories(fs::path(file + ".new") / "x"); },
+         [](const std::string& file) {
+             EXPECT_TRUE(fs::is_directory(fs::path(file + ".new") / "x"));
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+        const std::string file = path("keep.cfg");
+        write(file, "k = old\n");
+        c.before(file);
+        Config root(file);
+        root.setString("k", "new");
+        root.save();
+        EXPECT_EQ(read(file), "k = new\n");
+        c.after(file);
+        EXPECT_EQ(entries(),
+                  (std::vector<std::string>{"keep.cfg", "keep.cfg.new"})); // no leftovers
+    }
+}
+
+#ifndef _WIN32
+TEST_F(ConfigFileTest, SaveThroughALinkReplacesItsTargetAndKeepsTheMode) {
+    fs::create_directories(dir_ / "real");
+    const std::string target = path("real/settings.cfg");
+    write(target, "k = old\n");
+    fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    const std::string link = path("settings.cfg");
+    fs::create_symlink("real/settings.cfg", link); // relative, as hand-made links often are
+
+    Config root(link);
+    root.setString("k", "new");
+    root.save();
+
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(fs::read_symlink(link), fs::path("real/settings.cfg"));
+    EXPECT_EQ(read(target), "k = new\n");
+    EXPECT_EQ(fs::status(target).permissions(),
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    EXPECT_EQ(entries(), (std::vector<std::string>{"real", "settings.cfg"}));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_ / "real"), fs::directory_iterator()), 1);
+}
+#endif
 
 TEST_F(ConfigFileTest, UnreadableFilesFail) {
     ConfigParser parser;
