@@ -20,8 +20,8 @@
 // once its data has been read and checked; on a failure the temporary file is removed and
 // an existing target stays as it was.
 //
-// Threads: one object may be used by one thread at a time; extract() may use a few worker
-// threads of its own for the entries' data and joins them before it returns or throws.
+// Threads: one object may be used by one thread at a time; entries are written one after
+// the other on the calling thread.
 #pragma once
 
 #include <string>
@@ -52,10 +52,8 @@ public:
     virtual void extract(const std::string& destination, bool stopOnError);
 
     // The same, returning the skipped entries in archive order (always empty when
-    // stopOnError is true: a failure throws). `threads` is the number of threads that
-    // write entries at once (0: chosen from the machine, at most 4); entries are still
-    // written one after the other when stopOnError is true or when names in the archive
-    // collide, so that the result is that of writing them in archive order.
+    // stopOnError is true: a failure throws). `threads` is reserved for writing several
+    // entries at once; today entries are written in archive order on the calling thread.
     std::vector<SkippedEntry> extractReporting(const std::string& destination, bool stopOnError,
                                                unsigned threads = 0);
 
