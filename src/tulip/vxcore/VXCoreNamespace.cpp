@@ -1,5 +1,7 @@
 #include "tulip/vxcore/VXCoreNamespace.h"
 
+#include "tulip/vxcore/install.h"
+
 namespace tulip::vxcore {
 
 VXCoreNamespace::VXCoreNamespace(external::proxy::Context application) {
@@ -21,6 +23,7 @@ ConfigNamespace::ConfigNamespace(external::proxy::Context application) {
 InstallNamespace::InstallNamespace(external::proxy::Context application) {
     setContext(std::move(application));
     setName("install");
+    install::registerFunctions(*this);
 }
 
 SearchNamespace::SearchNamespace(external::proxy::Context application) {
