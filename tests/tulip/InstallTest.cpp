@@ -18,6 +18,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <filesystem>
@@ -246,11 +248,22 @@ TEST(InstallWorkers, FailedRequestsAreReportedAndLogged) {
     }
 }
 
+// Two installs side by side: preparing the archives never overlaps, and both end.
 TEST(InstallWorkers, TwoInstallsAtOnceBothComplete) {
     Fixture f;
+    std::atomic<int> preparing{0};
+    std::atomic<int> most{0};
+    auto environment = standIn();
+    environment.prepareInstaller = [&] {
+        const int now = ++preparing;
+        most = std::max(most.load(), now);
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        --preparing;
+        return kInstaller;
+    };
     for (const char* name : {"twin-a", "twin-b"}) {
         std::make_shared<tulip::vxcore::install::InstallThread>(
-            Variant::List{name, Variant::Map{{"lines", "200"}}}, f.application, standIn())
+            Variant::List{name, Variant::Map{{"lines", "200"}}}, f.application, environment)
             ->start();
     }
     const auto calls = f.window->waitFor("OnComplete", 2);
@@ -262,6 +275,7 @@ TEST(InstallWorkers, TwoInstallsAtOnceBothComplete) {
     }
     EXPECT_EQ(completes, 2u);
     EXPECT_EQ(progress, 2u * 202);
+    EXPECT_EQ(most.load(), 1);
 }
 
 // --- the bootstrapper --------------------------------------------------------
