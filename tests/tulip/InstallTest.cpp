@@ -144,6 +144,28 @@ TEST(InstallNamespace, ConfigUrlAndQueryErrors) {
     EXPECT_TRUE(f.call("IsDotNetInstalled", {"2.0"}).is(Variant::Kind::Bool));
 }
 
+// GetVersion through the product's files in the prefix, under a name of this
+// process's own (other tests write the shared files at the same time).
+TEST(InstallNamespace, GetVersionReadsTheApplicationsData) {
+    Fixture f;
+    const std::string app = "getversion-" + std::to_string(GetCurrentProcessId());
+    const std::string folder = vx::vxpath::GetAppDirectory(app) + "/config";
+    fs::create_directories(runtime::pathFromUtf8(folder));
+    {
+        std::ofstream(runtime::pathFromUtf8(folder + "/appdata.cfg"))
+            << "[autoupdate]\nlatestversion = 4.2.1\n";
+    }
+    EXPECT_EQ(f.call("GetVersion", {app}).asString(), "4.2.1");
+    CapturedLog log;
+    EXPECT_TRUE(f.call("GetVersion", {app + "-missing"}).empty());
+    EXPECT_TRUE(f.call("GetVersion", {Variant(true)}).empty());
+    EXPECT_EQ(log.texts(),
+              std::vector<std::string>(
+                  2, "Caught an Exception resolving a tulip call and now returning null"));
+    std::error_code ignored;
+    fs::remove_all(runtime::pathFromUtf8(vx::vxpath::GetAppDirectory(app)), ignored);
+}
+
 TEST(InstallWorkers, AnInstallReportsEachLineThenInstalled) {
     Fixture f;
     CapturedLog log;
