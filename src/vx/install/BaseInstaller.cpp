@@ -218,8 +218,18 @@ void StdoutInstallThread::run() {
         runtime::readLines([this](char* b, std::size_t n) { return stream_.read(b, n); },
                            [this](const std::string& line) {
                                std::lock_guard<std::mutex> lock(mutex_);
-                               if (!silenced_) {
+                               if (silenced_) {
+                                   return;
+                               }
+                               // A report that fails ends the relaying, not the reading:
+                               // a child whose output nobody drains would stop for ever.
+                               try {
                                    onProgress_(line);
+                               } catch (const std::exception& e) {
+                                   logger::info(
+                                       std::string("Relaying the installer's output failed: ") +
+                                       e.what());
+                                   silenced_ = true;
                                }
                            });
     } catch (const std::exception& e) {

@@ -382,6 +382,23 @@ TEST(RunInstaller, BothStreamsAtOnceNeitherBlocksTheOther) {
     EXPECT_EQ(all.back(), "error: " + errors);
 }
 
+// A progress report that fails stops the relaying but not the draining: the child,
+// writing far more than a pipe holds, still ends, and so does the request.
+TEST(RunInstaller, AFailingProgressReportDoesNotStopTheChild) {
+    std::vector<std::string> seen;
+    BaseInstaller installer([&](const std::string& m) { seen.push_back("complete: " + m); },
+                            [](const std::string&) { throw vx::VXException("the movie is gone"); },
+                            [&](const std::string& m) { seen.push_back("error: " + m); },
+                            standIn());
+    CapturedLog log;
+    installer.install("gone", map({{"lines", "50000"}}));
+    EXPECT_EQ(seen, std::vector<std::string>{"complete: Installed"});
+    const auto texts = log.texts();
+    EXPECT_NE(std::find(texts.begin(), texts.end(),
+                        "Relaying the installer's output failed: the movie is gone"),
+              texts.end());
+}
+
 TEST(Uninstall, RunsTheUninstallerAndAlwaysEndsUninstalled) {
     Reports reports;
     CapturedLog log;
