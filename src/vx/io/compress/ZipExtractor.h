@@ -1,0 +1,66 @@
+// Unpacks a ZIP archive below a destination folder, creating folders as needed.
+//
+// What an archive may write is limited, on every build, to what Windows would write as
+// the archive names it. An entry is refused (skipped, or the failure with stopOnError)
+// when its name
+//   - leads outside the destination: an absolute name ("/x", "\x"), a UNC form
+//     ("\\server\share"), a drive letter ("C:x"), a ".." segment;
+//   - is one Windows cannot hold as written: a segment ending in a dot or a blank
+//     (this covers "." segments), a reserved device name (CON, PRN, AUX, NUL, COM1-9,
+//     LPT1-9, CONIN$, CONOUT$, with or without an extension, any case), one of the
+//     characters < > : " | ? * (":" also covers alternate streams), a control character,
+//     or text that is not UTF-8.
+// "\" separates segments like "/", as Windows reads it, so "a\b" is the file b in the
+// folder a on every build.
+//
+// Data that fails (checksum mismatch, truncation, more bytes than the entry declares, an
+// encrypted entry, an unknown method, a local header that contradicts the central
+// directory, data overlapping another entry) never leaves a partly written file: each
+// file is written to a temporary name in its own folder and renamed over the target only
+// once its data has been read and checked; on a failure the temporary file is removed and
+// an existing target stays as it was.
+//
+// Threads: one object may be used by one thread at a time; extract() may use a few worker
+// threads of its own for the entries' data and joins them before it returns or throws.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace vx::io::compress {
+
+class ZipExtractor {
+public:
+    // An entry that was not written, and why (a short English text).
+    struct SkippedEntry {
+        std::string name;
+        std::string reason;
+    };
+
+    // Stores the path (UTF-8) of the archive; nothing is opened yet.
+    explicit ZipExtractor(std::string archive);
+    virtual ~ZipExtractor() = default;
+
+    const std::string& archive() const noexcept { return archive_; }
+
+    // Writes every entry below `destination` (a folder path, UTF-8; created when missing).
+    // An archive that cannot be opened or read throws vx::VXFileException with the
+    // reader's error as cause. An entry that fails: with stopOnError false it is skipped,
+    // logged ("Skipped archive entry ..."), and the later entries are still written; with
+    // stopOnError true extraction stops there and vx::VXFileException is thrown (the
+    // entries before it stay written). The archive is closed in every case.
+    virtual void extract(const std::string& destination, bool stopOnError);
+
+    // The same, returning the skipped entries in archive order (always empty when
+    // stopOnError is true: a failure throws). `threads` is the number of threads that
+    // write entries at once (0: chosen from the machine, at most 4); entries are still
+    // written one after the other when stopOnError is true or when names in the archive
+    // collide, so that the result is that of writing them in archive order.
+    std::vector<SkippedEntry> extractReporting(const std::string& destination, bool stopOnError,
+                                               unsigned threads = 0);
+
+private:
+    std::string archive_;
+};
+
+} // namespace vx::io::compress
