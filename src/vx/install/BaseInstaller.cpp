@@ -7,13 +7,10 @@
 #include "vx/Version.h"
 #include "vx/config/ConfigScalar.h"
 #include "vx/config/app.h"
+#include "vx/install/CoreApplicationInstaller.h"
 #include "vx/install/DotNetInstaller.h"
 #include "vx/logger.h"
 
-#if __has_include("vx/install/CoreApplicationInstaller.h")
-#include "vx/install/CoreApplicationInstaller.h"
-#define BRIVOLA_HAVE_CORE_INSTALLER 1
-#endif
 
 #include <memory>
 #include <vector>
@@ -71,13 +68,7 @@ InstallEnvironment InstallEnvironment::standard() {
     e.installDotNet = [](const Callback& onProgress) {
         DotNetInstaller::installDotNet("2.0", onProgress);
     };
-    e.prepareInstaller = []() -> std::string {
-#ifdef BRIVOLA_HAVE_CORE_INSTALLER
-        return CoreApplicationInstaller().getInstaller();
-#else
-        throw VXException("The core application installer is not part of this build");
-#endif
-    };
+    e.prepareInstaller = [] { return CoreApplicationInstaller().getInstaller(); };
     e.uninstallerFolder = [] {
         return textOf(config::app::GetDesktopConfig()->get("commondir"), "commondir");
     };
