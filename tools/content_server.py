@@ -22,10 +22,16 @@ Serves the files of a folder over HTTP/1.1 on 127.0.0.1, and fault routes under
 With --flash-installer FILE, FILE is served at the Flash Player download path
 (FLASH_INSTALLER_PATH below), whatever --root holds.
 
+Files are looked up in --root, then in each --also-root in order (the stand-ins'
+archives and packages live in the build folder). A file PATH.drop beside PATH in
+a root makes a plain request for /PATH answer like /_fault/drop/PATH, so a test
+can break a download at a path that the program fixes itself.
+
 Every request line is appended to the request log (--request-log), so tests can
 check what the program asked for.
 
-Usage: content_server.py --root DIR [--port N] [--port-file F] [--request-log F]
+Usage: content_server.py --root DIR [--also-root DIR]... [--port N] [--port-file F]
+                         [--request-log F]
 The port file is written once the server listens (port 0 picks a free port).
 """
 import argparse
@@ -52,12 +58,13 @@ class Handler(BaseHTTPRequestHandler):
 
     # -- helpers -----------------------------------------------------------
     def _file(self, rel):
-        root = self.server.root
-        path = os.path.realpath(os.path.join(root, rel.lstrip("/")))
-        if not path.startswith(os.path.realpath(root) + os.sep) or not os.path.isfile(path):
-            return None
-        with open(path, "rb") as f:
-            return f.read()
+        for root in [self.server.root] + self.server.also_roots:
+            path = os.path.realpath(os.path.join(root, rel.lstrip("/")))
+            if not path.startswith(os.path.realpath(root) + os.sep) or not os.path.isfile(path):
+                continue
+            with open(path, "rb") as f:
+                return f.read()
+        return None
 
     def _send(self, code, body=b"", headers=(), length=True, close=True):
         self.send_response(code)
@@ -91,6 +98,8 @@ class Handler(BaseHTTPRequestHandler):
             with self.server.log_lock, open(self.server.request_log, "a") as f:
                 f.write(self.requestline + "\n")
         path = self.path.split("?", 1)[0]
+        if not path.startswith("/_fault/") and self._file(path + ".drop") is not None:
+            return self._fault("drop" + path)
         if path == FLASH_INSTALLER_PATH and self.server.flash_installer:
             with open(self.server.flash_installer, "rb") as f:
                 return self._send(200, f.read(), [("Content-Type", "application/octet-stream")])
@@ -173,6 +182,7 @@ class Server(socketserver.ThreadingMixIn, socketserver.TCPServer):
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--root", required=True)
+    parser.add_argument("--also-root", action="append", default=[])
     parser.add_argument("--port", type=int, default=0)
     parser.add_argument("--port-file")
     parser.add_argument("--request-log")
@@ -181,6 +191,7 @@ def main():
 
     server = Server(("127.0.0.1", args.port), Handler)
     server.root = os.path.abspath(args.root)
+    server.also_roots = [os.path.abspath(r) for r in args.also_root]
     server.request_log = args.request_log
     server.flash_installer = args.flash_installer and os.path.abspath(args.flash_installer)
     server.log_lock = threading.Lock()

@@ -44,8 +44,10 @@ int Version::compare(std::string_view otherText) const {
                 return d;
             }
         }
+        // A part that is a prefix of the other: the longer one is higher, by the
+        // difference of their lengths ("100" against "1" gives 2).
         if (a.size() != b.size()) {
-            return a.size() < b.size() ? -1 : 1;
+            return static_cast<int>(a.size()) - static_cast<int>(b.size());
         }
     }
     if (parts_.size() < other.size()) {

@@ -105,7 +105,8 @@ class ContentServer:
             ["python3", os.path.join(SOURCE_DIR, "tools", "content_server.py"),
              "--root", self.root, "--port", str(self.port), "--port-file", port_file,
              "--request-log", self.request_log,
-             *(["--flash-installer", self.flash_installer] if self.flash_installer else [])],
+             *(["--flash-installer", self.flash_installer] if self.flash_installer else [])]
+            + self._standin_roots(),
             stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         for _ in range(200):
             if os.path.exists(port_file):
@@ -114,6 +115,12 @@ class ContentServer:
                 raise RuntimeError("content server did not start (port %d busy?)" % self.port)
             time.sleep(0.05)
         raise RuntimeError("content server did not start")
+
+    @staticmethod
+    def _standin_roots():
+        # The stand-ins' archives and packages, packed into the build folder.
+        content = os.path.join(os.environ.get("BRIVOLA_BUILD_DIR", ""), "stand-ins", "content")
+        return ["--also-root", content] if os.path.isdir(content) else []
 
     def __exit__(self, *exc):
         self.process.terminate()

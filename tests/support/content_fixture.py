@@ -4,6 +4,9 @@
   content_fixture.py start DIR [FILE...]   serve DIR/root on a free port
   content_fixture.py stop DIR
 
+`start` also takes, before DIR, --port N (a fixed port: the one a build compiled
+in) and --also-root ROOT (served after DIR/root, as content_server.py does).
+
 `start` fills DIR/root with payload.bin (300 KiB of patterned bytes, more than one
 read buffer) and copies of the FILEs, starts the server in the background with its
 stdio detached (ctest would otherwise wait for it), and returns once the server
@@ -56,7 +59,7 @@ def stop(folder):
     return 0
 
 
-def start(folder, files):
+def start(folder, files, port=0, also_roots=()):
     stop(folder)  # one left over from an interrupted run
     root = os.path.join(folder, "root")
     shutil.rmtree(root, ignore_errors=True)
@@ -69,7 +72,8 @@ def start(folder, files):
     if os.path.exists(port_file):
         os.remove(port_file)
     process = subprocess.Popen(
-        [sys.executable, SERVER, "--root", root, "--port", "0", "--port-file", port_file],
+        [sys.executable, SERVER, "--root", root, "--port", str(port), "--port-file", port_file]
+        + [a for r in also_roots for a in ("--also-root", r)],
         stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
         start_new_session=True)
     with open(os.path.join(folder, "pid"), "w") as f:
@@ -87,8 +91,16 @@ def start(folder, files):
 
 
 def main(argv):
-    if len(argv) >= 2 and argv[0] == "start":
-        return start(argv[1], argv[2:])
+    if argv and argv[0] == "start":
+        rest, port, also_roots = argv[1:], 0, []
+        while len(rest) >= 2 and rest[0] in ("--port", "--also-root"):
+            if rest[0] == "--port":
+                port = int(rest[1])
+            else:
+                also_roots.append(rest[1])
+            rest = rest[2:]
+        if rest:
+            return start(rest[0], rest[1:], port, also_roots)
     if len(argv) == 2 and argv[0] == "stop":
         return stop(argv[1])
     print(__doc__, file=sys.stderr)

@@ -46,4 +46,26 @@ TEST(Version, Comparison) {
     }
 }
 
+// The value itself, not only its sign, for callers that print or store it.
+TEST(Version, ComparisonGivesTheFirstDifference) {
+    struct Case {
+        const char* a;
+        const char* b;
+        int expected;
+    };
+    const Case cases[] = {
+        {"1.100", "1.1", 2}, // a prefix: the difference of the lengths
+        {"1.1", "1.100", -2},
+        {"1.2a", "1.2", 1},
+        {"1.9", "1.10", '9' - '1'}, // the first differing bytes
+        {"1.a", "1.c", -2},
+        {"1.0", "1.0.5", -1}, // beyond the shorter version only the sign is given
+        {"1.0.5", "1.0", 1},
+        {"3.3", "3.3", 0},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(Version(c.a).compare(c.b), c.expected) << c.a << " vs " << c.b;
+    }
+}
+
 } // namespace

@@ -1,6 +1,7 @@
 #include "tulip/vxcore/VXCoreNamespace.h"
 
 #include "tulip/vxcore/config.h"
+#include "tulip/vxcore/install.h"
 #include "tulip/vxcore/search.h"
 
 namespace tulip::vxcore {
@@ -28,6 +29,7 @@ ConfigNamespace::ConfigNamespace(external::proxy::Context application) {
 InstallNamespace::InstallNamespace(external::proxy::Context application) {
     setContext(std::move(application));
     setName("install");
+    install::registerFunctions(*this);
 }
 
 SearchNamespace::SearchNamespace(external::proxy::Context application) {
