@@ -54,7 +54,8 @@ PROCESS_INFORMATION launch(int argc, wchar_t** argv, int first) {
     PROCESS_INFORMATION pi{};
     if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
                         &pi)) {
-        std::fprintf(stderr, "cannot start the program (%lu)\n", GetLastError());
+        std::fprintf(stderr, "cannot start the program (%s)\n",
+                     std::to_string(GetLastError()).c_str());
         std::exit(2);
     }
     return pi;
@@ -171,7 +172,8 @@ int calls(int argc, wchar_t** argv) {
     // The movie slept 2 s after the first mark.
     const double seconds = ms(t1000, t100000) / 1000.0 - 2.0;
     std::printf("calls_per_s %.0f\n", 99000.0 / seconds);
-    std::printf("private_1000 %zu\nprivate_100000 %zu\n", p1000, p100000);
+    std::printf("private_1000 %s\nprivate_100000 %s\n", std::to_string(p1000).c_str(),
+                std::to_string(p100000).c_str());
     WaitForSingleObject(pi.hProcess, 60000);
     return 0;
 }
