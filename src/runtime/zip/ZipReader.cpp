@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <fstream>
 #include <limits>
 
@@ -419,9 +420,8 @@ std::unique_ptr<EntryStream> ZipReader::open(std::size_t index) const {
     file->read(variable.data(), variable.size());
     const std::uint16_t flags = le16(header + 6);
     bool matches = le16(header + 8) == entry.method && (flags & 1) == (entry.flags & 1) &&
-                   std::equal(stored.begin(), stored.end(), variable.begin(),
-                              variable.begin() + static_cast<std::ptrdiff_t>(nameSize)) &&
-                   nameSize == stored.size();
+                   nameSize == stored.size() &&
+                   std::memcmp(stored.data(), variable.data(), nameSize) == 0;
     if (matches && (flags & kFlagDescriptor) == 0) {
         std::uint64_t compressed = le32(header + 18);
         std::uint64_t uncompressed = le32(header + 22);
