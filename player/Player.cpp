@@ -462,6 +462,7 @@ public:
                 std::string request;
                 std::string error;
                 movie::buildRequest("tulip.window.StartMove", "", request, error);
+                parkCursorOutsideWindow();
                 transcript::write("call", "tulip.window.StartMove " + request);
                 bool stopped = false;
                 std::string startReply = call(request, stopped);
@@ -520,6 +521,20 @@ public:
             pc = next;
         }
         return true;
+    }
+
+    // The system's own mouse has no button down: left over the window, it would report
+    // a move without the button as soon as the window moves beneath it, which ends the
+    // drag. So the drag's mouse is the only one over the window: the system cursor waits
+    // in a corner of the screen that the window does not cover.
+    void parkCursorOutsideWindow() {
+        RECT r{};
+        GetWindowRect(hwnd, &r);
+        POINT corner{0, 0};
+        if (PtInRect(&r, corner)) {
+            corner = {GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1};
+        }
+        SetCursorPos(corner.x, corner.y);
     }
 
     // A person's drag: the left button held down while the mouse travels (dx, dy),
