@@ -121,7 +121,8 @@ public:
     std::uint64_t nextWork = 0;
 
     HANDLE thread = nullptr;
-    HANDLE left = nullptr; // set by the movie thread as its last act
+    HANDLE left = nullptr;    // set by the movie thread as its last act
+    HANDLE release = nullptr; // lets the movie thread return from its last wait
     movie::Movie movie;
 
     // Reply slots of the listener calls under way (window's thread only).
@@ -132,6 +133,8 @@ public:
             CloseHandle(thread);
         if (left)
             CloseHandle(left);
+        if (release)
+            CloseHandle(release);
     }
 
     void redraw() {
@@ -462,7 +465,10 @@ public:
                 std::string request;
                 std::string error;
                 movie::buildRequest("tulip.window.StartMove", "", request, error);
-                parkCursorOutsideWindow();
+                auto park = std::make_shared<Work>();
+                park->run = [this](Work&) { parkCursorOutsideWindow(); };
+                if (!onWindow(park))
+                    return stoppedOut();
                 transcript::write("call", "tulip.window.StartMove " + request);
                 bool stopped = false;
                 std::string startReply = call(request, stopped);
@@ -526,7 +532,10 @@ public:
     // The system's own mouse has no button down: left over the window, it would report
     // a move without the button as soon as the window moves beneath it, which ends the
     // drag. So the drag's mouse is the only one over the window: the system cursor waits
-    // in a corner of the screen that the window does not cover.
+    // in a corner of the screen that the window does not cover. The moves the system
+    // has queued for the window by then (the window appearing under the cursor, the
+    // cursor leaving it) are dropped: they carry no button and come before the drag.
+    // Window's thread.
     void parkCursorOutsideWindow() {
         RECT r{};
         GetWindowRect(hwnd, &r);
@@ -535,6 +544,20 @@ public:
             corner = {GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1};
         }
         SetCursorPos(corner.x, corner.y);
+        // Until no move has come for 50 ms (at most half a second): the system's
+        // moves may reach the queue a little after the cursor has moved.
+        const ULONGLONG begin = GetTickCount64();
+        ULONGLONG quietSince = begin;
+        MSG m;
+        while (GetTickCount64() - begin < 500) {
+            if (PeekMessageW(&m, hwnd, WM_MOUSEMOVE, WM_MOUSEMOVE, PM_REMOVE)) {
+                quietSince = GetTickCount64();
+                continue;
+            }
+            if (GetTickCount64() - quietSince >= 50)
+                break;
+            Sleep(5);
+        }
     }
 
     // A person's drag: the left button held down while the mouse travels (dx, dy),
@@ -572,13 +595,16 @@ public:
             transcript::write("end");
             self->redraw();
         }
-        // Last act: after this nothing of ours runs on this thread but the return.
-        SetEvent(self->left);
+        // Last act: say so and wait in the system for leave to return. The return runs
+        // code of this library, which FreeLibrary may be about to unmap: there the
+        // thread is ended where it waits, outside our code (see stopMovie).
+        SignalObjectAndWait(self->left, self->release, INFINITE, FALSE);
         return 0;
     }
 
     // Stops the movie thread and waits for it (window's thread, or DllMain with
-    // waitForThread false: there only the "left" event may be waited for).
+    // waitForThread false: there the loader lock is held, so the thread cannot be let
+    // go through its return and thread exit, only waited for to reach its last wait).
     void stopMovie(bool waitForThread) {
         {
             Lock g(lock);
@@ -587,10 +613,16 @@ public:
         WakeAllConditionVariable(&changed);
         if (thread == nullptr)
             return;
+        WaitForSingleObject(left, 10000);
         if (waitForThread) {
+            SetEvent(release);
             WaitForSingleObject(thread, 10000);
         } else {
-            WaitForSingleObject(left, 2000);
+            // The library is being unmapped: the thread must not run another
+            // instruction of it. It waits in the system now (or, stuck past the
+            // deadline, would fault in unmapped code): end it there.
+            TerminateThread(thread, 0);
+            WaitForSingleObject(thread, 2000);
         }
         CloseHandle(thread);
         thread = nullptr;
@@ -666,7 +698,12 @@ public:
         }
         if (left == nullptr)
             left = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        if (release == nullptr)
+            release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        if (left == nullptr || release == nullptr)
+            return false;
         ResetEvent(left);
+        ResetEvent(release);
         thread = CreateThread(nullptr, 0, &Player::threadMain, this, 0, nullptr);
         return thread != nullptr;
     }
@@ -863,8 +900,9 @@ void setModule(HINSTANCE module) {
     gModule = module;
 }
 
-// FreeLibrary with player windows still alive: stop their movie threads. No thread
-// may be waited for here (the loader lock is held), only each thread's last signal.
+// FreeLibrary with player windows still alive: stop their movie threads. The loader
+// lock is held here, so no thread may run to its exit: each is waited for until it
+// has signalled its last act, then ended where it waits (see stopMovie).
 void unloading() {
     std::vector<std::shared_ptr<Player>> alive;
     {

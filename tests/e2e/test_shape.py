@@ -8,6 +8,7 @@ import unittest
 
 BINUTILS = os.environ.get("BRIVOLA_BINUTILS_PREFIX", "i686-w64-mingw32")
 FILE_FORMAT = {"i686-w64-mingw32": "pei-i386", "x86_64-w64-mingw32": "pei-x86-64"}[BINUTILS]
+MANIFEST_ARCH = {"i686-w64-mingw32": b"x86", "x86_64-w64-mingw32": b"amd64"}[BINUTILS]
 
 
 class BinaryTest(unittest.TestCase):
@@ -43,7 +44,12 @@ class BinaryTest(unittest.TestCase):
         self.assertIn('"FileDescription", "Brivola Desktop Installer"', rc)
         self.assertRegex(rc, r"\n1 24 /\* RT_MANIFEST")
         with open(os.environ["BRIVOLA_EXE"], "rb") as f:
-            self.assertIn(b'name="Microsoft.Windows.Common-Controls" version="6.0.0.0"', f.read())
+            image = f.read()
+        self.assertIn(b'name="Microsoft.Windows.Common-Controls" version="6.0.0.0"', image)
+        # The program and the controls it binds to are of this build's architecture.
+        manifest = image[image.index(b"<assembly"):image.index(b"</assembly>")]
+        self.assertEqual(re.findall(rb'processorArchitecture="([^"]*)"', manifest),
+                         [MANIFEST_ARCH, MANIFEST_ARCH])
 
 
 if __name__ == "__main__":

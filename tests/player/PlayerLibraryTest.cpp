@@ -1,8 +1,9 @@
 // The player library as a program sees it: loaded with LoadLibrary, its ten names
 // resolved, a window created on the test's thread, movies that call the host and
-// answer the host's calls. The Flash registration is written under a scratch key
+// answer the host's calls. The Flash registration is written under scratch keys
 // that HKEY_CLASSES_ROOT and HKEY_LOCAL_MACHINE are redirected to for each test.
 #include "support/win32/MessagePump.h"
+#include "support/win32/RedirectedRegistry.h"
 #include "support/win32/TestPaths.h"
 
 #include <windows.h>
@@ -14,6 +15,7 @@
 #include <atomic>
 #include <cstdio>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -120,7 +122,6 @@ void setString(HKEY root, const char* path, const char* name, const std::string&
     RegCloseKey(key);
 }
 
-constexpr char kScratch[] = "Software\\BrivolaTests\\PlayerLibrary";
 constexpr char kClsid[] = "CLSID\\{D27CDB6E-AE6D-11cf-96B8-444553540000}\\InprocServer32";
 constexpr char kFlashKey[] = "SOFTWARE\\Macromedia\\FlashPlayerActiveX";
 
@@ -130,15 +131,9 @@ protected:
         transcript_ = temp("transcript.txt");
         DeleteFileA(transcript_.c_str());
         SetEnvironmentVariableA("BRIVOLA_PLAYER_TRANSCRIPT", transcript_.c_str());
-        RegDeleteTreeA(HKEY_CURRENT_USER, kScratch);
-        ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, (std::string(kScratch) + "\\hkcr").c_str(), 0,
-                                  nullptr, 0, KEY_ALL_ACCESS, nullptr, &classes_, nullptr),
-                  ERROR_SUCCESS);
-        ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, (std::string(kScratch) + "\\hklm").c_str(), 0,
-                                  nullptr, 0, KEY_ALL_ACCESS, nullptr, &machine_, nullptr),
-                  ERROR_SUCCESS);
-        ASSERT_EQ(RegOverridePredefKey(HKEY_CLASSES_ROOT, classes_), ERROR_SUCCESS);
-        ASSERT_EQ(RegOverridePredefKey(HKEY_LOCAL_MACHINE, machine_), ERROR_SUCCESS);
+        registry_.emplace(L"player", std::initializer_list<HKEY>{HKEY_CLASSES_ROOT,
+                                                                  HKEY_LOCAL_MACHINE});
+        ASSERT_TRUE(registry_->ok());
 
         module_ = LoadLibraryA(testing_support::wineVisible(PLAYER_DLL).c_str());
         ASSERT_NE(module_, nullptr);
@@ -177,11 +172,7 @@ protected:
         if (module_)
             FreeLibrary(module_);
         gHost = nullptr;
-        RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
-        RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
-        RegCloseKey(classes_);
-        RegCloseKey(machine_);
-        RegDeleteTreeA(HKEY_CURRENT_USER, kScratch);
+        registry_.reset();
         DeleteFileA(control_.c_str());
         DeleteFileA(movie_.c_str());
         DeleteFileA(transcript_.c_str());
@@ -238,8 +229,7 @@ protected:
     Api api_{};
     Host host_;
     HMODULE module_ = nullptr;
-    HKEY classes_ = nullptr;
-    HKEY machine_ = nullptr;
+    std::optional<testing_support::RedirectedRegistry> registry_;
     HWND hwnd_ = nullptr;
     std::string control_, movie_, transcript_;
 };

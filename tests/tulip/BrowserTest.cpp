@@ -4,12 +4,14 @@
 
 #include "runtime/win32/Handle.h"
 #include "support/CapturedLog.h"
+#include "support/win32/RedirectedRegistry.h"
 #include "tulip/TulipNamespace.h"
 
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,15 +32,10 @@ std::wstring tempFolder() {
 class FirefoxRegistry : public ::testing::Test {
 protected:
     void SetUp() override {
-        scratchPath_ = L"Software\\BrivolaTests\\machine-" + std::to_wstring(GetCurrentProcessId());
-        HKEY scratch = nullptr;
-        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, scratchPath_.c_str(), 0, nullptr, 0,
-                                  KEY_ALL_ACCESS, nullptr, &scratch, nullptr),
-                  ERROR_SUCCESS);
-        scratch_.reset(scratch);
-        ASSERT_EQ(RegOverridePredefKey(HKEY_LOCAL_MACHINE, scratch_.get()), ERROR_SUCCESS);
+        registry_.emplace(L"machine", std::initializer_list<HKEY>{HKEY_LOCAL_MACHINE});
+        ASSERT_TRUE(registry_->ok());
         // Nothing below may touch the prefix's real machine key.
-        ASSERT_TRUE(createKey(scratch_.get(), L"redirected"));
+        ASSERT_TRUE(createKey(registry_->scratch(), L"redirected"));
         HKEY seen = nullptr;
         const LONG opened = RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"redirected", 0, KEY_READ, &seen);
         const UniqueKey seenOwner(opened == ERROR_SUCCESS ? seen : nullptr);
@@ -46,9 +43,7 @@ protected:
     }
 
     void TearDown() override {
-        RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
-        scratch_.reset();
-        RegDeleteTreeW(HKEY_CURRENT_USER, scratchPath_.c_str());
+        registry_.reset();
         for (const std::wstring& file : files_) {
             DeleteFileW(file.c_str());
         }
@@ -104,8 +99,7 @@ public:
     }
 
 private:
-    std::wstring scratchPath_;
-    UniqueKey scratch_;
+    std::optional<testing_support::RedirectedRegistry> registry_;
     std::vector<std::wstring> files_;
 };
 

@@ -11,6 +11,7 @@
 #include "support/CapturedLog.h"
 #include "support/DroppedLog.h"
 #include "support/FakeApplication.h"
+#include "support/win32/RedirectedRegistry.h"
 #include "support/win32/TestPaths.h"
 #include "tulip/TulipNamespace.h"
 #include "vx/application/ApplicationInfo.h"
@@ -22,6 +23,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -157,18 +159,11 @@ TEST_F(ConfigFunctions, GenSearchUrlCutsTheNumberAndTakesAddressesAsTheyAre) {
 class SearchProtection : public testing::Test {
 protected:
     void SetUp() override {
-        scratchPath_ = L"Software\\BrivolaTests\\user-" + std::to_wstring(GetCurrentProcessId());
-        HKEY scratch = nullptr;
-        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, scratchPath_.c_str(), 0, nullptr, 0,
-                                  KEY_ALL_ACCESS, nullptr, &scratch, nullptr),
-                  ERROR_SUCCESS);
-        scratch_.reset(scratch);
-        ASSERT_EQ(RegOverridePredefKey(HKEY_CURRENT_USER, scratch_.get()), ERROR_SUCCESS);
+        registry_.emplace(L"user", std::initializer_list<HKEY>{HKEY_CURRENT_USER});
+        ASSERT_TRUE(registry_->ok());
     }
     void TearDown() override {
-        RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
-        scratch_.reset();
-        RegDeleteTreeW(HKEY_CURRENT_USER, scratchPath_.c_str());
+        registry_.reset();
     }
 
     static void store(DWORD type, const void* data, DWORD size) {
@@ -192,8 +187,7 @@ protected:
         return call({"tulip", "vxcore", "search", "IsSearchProtectionEnabled"}).asBool();
     }
 
-    std::wstring scratchPath_;
-    runtime::win32::UniqueKey scratch_;
+    std::optional<testing_support::RedirectedRegistry> registry_;
 };
 
 TEST_F(SearchProtection, StoredValuesRead) {
@@ -242,7 +236,7 @@ TEST_F(SearchProtection, ReadOnlyUserKeyNeverFailsTowardsTheMovie) {
     // refuses to create "Software\VXI" below it (Wine may not; then the key lands in the
     // scratch key, which TearDown removes). Either way the movie gets no error.
     HKEY readOnly = nullptr;
-    ASSERT_EQ(RegOpenKeyExW(scratch_.get(), nullptr, 0, KEY_READ, &readOnly), ERROR_SUCCESS);
+    ASSERT_EQ(RegOpenKeyExW(registry_->scratch(), nullptr, 0, KEY_READ, &readOnly), ERROR_SUCCESS);
     const runtime::win32::UniqueKey owner(readOnly);
     ASSERT_EQ(RegOverridePredefKey(HKEY_CURRENT_USER, readOnly), ERROR_SUCCESS);
     CapturedLog log;
@@ -250,7 +244,7 @@ TEST_F(SearchProtection, ReadOnlyUserKeyNeverFailsTowardsTheMovie) {
     EXPECT_TRUE(call({"tulip", "vxcore", "search", "EnableSearchProtection"})
                     .is(Variant::Kind::NullPointer));
     EXPECT_TRUE(log.texts().empty());
-    ASSERT_EQ(RegOverridePredefKey(HKEY_CURRENT_USER, scratch_.get()), ERROR_SUCCESS);
+    ASSERT_EQ(RegOverridePredefKey(HKEY_CURRENT_USER, registry_->scratch()), ERROR_SUCCESS);
 }
 
 // --- the search component -----------------------------------------------------------

@@ -3,26 +3,22 @@
 #include "vx/vxpath.h"
 
 #include "runtime/Exception.h"
+#include "support/win32/RedirectedRegistry.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
+
+#include <optional>
 
 namespace {
 
 class ScratchMachineKey : public ::testing::Test {
 protected:
     void SetUp() override {
-        RegDeleteTreeW(HKEY_CURRENT_USER, kScratch);
-        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kScratch, 0, nullptr, 0, KEY_ALL_ACCESS,
-                                  nullptr, &scratch_, nullptr),
-                  ERROR_SUCCESS);
-        ASSERT_EQ(RegOverridePredefKey(HKEY_LOCAL_MACHINE, scratch_), ERROR_SUCCESS);
+        registry_.emplace(L"vxpath", std::initializer_list<HKEY>{HKEY_LOCAL_MACHINE});
+        ASSERT_TRUE(registry_->ok());
     }
-    void TearDown() override {
-        RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
-        RegCloseKey(scratch_);
-        RegDeleteTreeW(HKEY_CURRENT_USER, kScratch);
-    }
+    void TearDown() override { registry_.reset(); }
     void setInstallPath(DWORD type, const void* data, DWORD size) {
         HKEY key = nullptr;
         ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Python\\PythonCore\\2.5\\InstallPath",
@@ -32,8 +28,7 @@ protected:
                   ERROR_SUCCESS);
         RegCloseKey(key);
     }
-    static constexpr wchar_t kScratch[] = L"Software\\BrivolaTests\\Machine";
-    HKEY scratch_ = nullptr;
+    std::optional<testing_support::RedirectedRegistry> registry_;
 };
 
 TEST(VxPathWin32, SpecialFoldersAreNormalised) {

@@ -3,12 +3,14 @@
 #include "vx/install/DotNetInstaller.h"
 
 #include "runtime/win32/Handle.h"
+#include "support/win32/RedirectedRegistry.h"
 
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,28 +22,14 @@ using vx::install::DotNetInstaller;
 class DotNetRegistry : public ::testing::Test {
 protected:
     void SetUp() override {
-        scratchPath_ = L"Software\\BrivolaTests\\dotnet-" + std::to_wstring(GetCurrentProcessId());
-        HKEY scratch = nullptr;
-        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, scratchPath_.c_str(), 0, nullptr, 0,
-                                  KEY_ALL_ACCESS, nullptr, &scratch, nullptr),
-                  ERROR_SUCCESS);
-        scratch_.reset(scratch);
-        ASSERT_EQ(RegOverridePredefKey(HKEY_LOCAL_MACHINE, scratch_.get()), ERROR_SUCCESS);
+        registry_.emplace(L"dotnet", std::initializer_list<HKEY>{HKEY_LOCAL_MACHINE});
+        ASSERT_TRUE(registry_->ok());
     }
 
-    void TearDown() override {
-        RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
-        scratch_.reset();
-        RegDeleteTreeW(HKEY_CURRENT_USER, scratchPath_.c_str());
-    }
+    void TearDown() override { registry_.reset(); }
 
     // Empties the redirected machine key.
-    void clear() {
-        RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
-        scratch_.reset();
-        RegDeleteTreeW(HKEY_CURRENT_USER, scratchPath_.c_str());
-        SetUp();
-    }
+    void clear() { ASSERT_TRUE(registry_->clear()); }
 
     static UniqueKey key(const std::wstring& path) {
         HKEY k = nullptr;
@@ -67,8 +55,7 @@ protected:
     }
 
 private:
-    std::wstring scratchPath_;
-    UniqueKey scratch_;
+    std::optional<testing_support::RedirectedRegistry> registry_;
 };
 
 const std::wstring kNdp = L"SOFTWARE\\Microsoft\\NET Framework Setup\\NDP\\";
