@@ -147,7 +147,7 @@ int wmain(int argc, wchar_t** argv) {
 
     std::map<HWND, std::string> captions;
     std::set<HWND> dialogs;
-    auto watchWindows = [&] {
+    auto watchWindows = [&](bool withDialogs) {
         for (const auto& w : testing_support::topLevelWindows(process.dwProcessId)) {
             if (!w.visible || w.className == "#32770") {
                 continue;
@@ -158,7 +158,7 @@ int wmain(int argc, wchar_t** argv) {
                 windows.write("window\t" + oneLine(w.className) + "\t" + oneLine(w.caption) + "\n");
             }
         }
-        if (options.dismiss) {
+        if (withDialogs && options.dismiss) {
             for (const auto& d : testing_support::dismissDialogs(process.dwProcessId, &dialogs)) {
                 windows.write("dialog\t" + oneLine(d.caption) + "\t" + oneLine(d.text) + "\n");
             }
@@ -185,6 +185,14 @@ int wmain(int argc, wchar_t** argv) {
         const DWORD r = WaitForMultipleObjects(exited ? 1 : 2, waits, FALSE, exited ? 300 : 25);
         if (r == WAIT_OBJECT_0) {
             readOne();
+            // The program's next output call waits until the buffer is free again, so
+            // a look at its windows now sees them as they are after this line: a window
+            // that lives only across a few lines of a busy program is seen too (the
+            // look below comes only when the output pauses). Dialogs are closed only
+            // below: closing one sends it messages, which the waiting program could
+            // not answer.
+            if (!exited)
+                watchWindows(false);
             SetEvent(bufferReady.get());
             continue;
         }
@@ -198,7 +206,7 @@ int wmain(int argc, wchar_t** argv) {
             code = static_cast<int>(exitCode);
             continue;
         }
-        watchWindows();
+        watchWindows(true);
         if (std::chrono::steady_clock::now() > deadline) {
             TerminateProcess(processHandle.get(), kTimedOut);
             WaitForSingleObject(processHandle.get(), 5000);
