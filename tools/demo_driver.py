@@ -62,7 +62,8 @@ ONLINE_STAGES = [
 OFFLINE_STAGES = [
     Stage("progress", "The progress window tries to fetch the installer's UI",
           log=r"INFO: (Flash install starting|Getting ready to download swf)", settle=0.05),
-    Stage("error", "The content server cannot be reached: an Error box",
+    Stage("error", "The content server cannot be reached: an Error box "
+          "(moved below the progress window for its picture)",
           log=r"INFO: (Nice exception language|Exception caught|An unknown exception)", settle=2.2),
 ]
 
@@ -261,7 +262,10 @@ def main():
     closer = None
     if a.closer:
         # The message box (class #32770) is closed 4 s after it shows: time for its picture.
-        closer = subprocess.Popen([a.wine, a.closer, "#32770", "4000", str(a.timeout * 1000)],
+        # It first moves the box just below the progress window: Wine without a window
+        # manager does not paint a window that lies over another one.
+        closer = subprocess.Popen([a.wine, a.closer, "#32770", "4000", str(a.timeout * 1000),
+                                   "beside-owner"],
                                   env=env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                   stderr=subprocess.DEVNULL)
     pending = list(stages)

@@ -1,7 +1,13 @@
-// close_window CLASS [DELAY_MS [TIMEOUT_MS]]: waits for a visible top-level window of
-// CLASS, waits DELAY_MS more, then asks it to close as Alt+F4 does (the system's close
-// command, which the window's default procedure turns into WM_CLOSE). Exits 0 when it
-// found the window, 1 when none appeared within TIMEOUT_MS (default 60 s).
+// close_window CLASS [DELAY_MS [TIMEOUT_MS [beside-owner]]]: waits for a visible
+// top-level window of CLASS, waits DELAY_MS more, then asks it to close as Alt+F4 does
+// (the system's close command, which the window's default procedure turns into
+// WM_CLOSE). Exits 0 when it found the window, 1 when none appeared within TIMEOUT_MS
+// (default 60 s).
+//
+// With "beside-owner" the window is first moved just below its owner window, so that
+// the two do not overlap: Wine on a display without a window manager leaves a window
+// that lies over another of its windows unpainted (black), and the demo takes its
+// picture of the message box meanwhile.
 #include <windows.h>
 
 #include <cwchar>
@@ -24,6 +30,16 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (window == nullptr) {
         return 1;
+    }
+    if (argc > 4 && std::wcscmp(argv[4], L"beside-owner") == 0) {
+        HWND owner = GetWindow(window, GW_OWNER);
+        RECT above{};
+        RECT own{};
+        if (owner != nullptr && GetWindowRect(owner, &above) && GetWindowRect(window, &own)) {
+            const int x = above.left + ((above.right - above.left) - (own.right - own.left)) / 2;
+            SetWindowPos(window, nullptr, x, above.bottom + 8, 0, 0,
+                         SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        }
     }
     Sleep(delay);
     PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
