@@ -20,6 +20,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <thread>
@@ -82,7 +83,7 @@ class Tail {
 public:
     explicit Tail(std::wstring path) : path_(std::move(path)) {}
     bool seen(const std::string& text) {
-        std::ifstream in(path_, std::ios::binary);
+        std::ifstream in(std::filesystem::path(path_), std::ios::binary);
         if (!in) {
             return false;
         }
@@ -109,7 +110,8 @@ std::size_t privateBytes(HANDLE process) {
     PROCESS_MEMORY_COUNTERS_EX pmc{};
     pmc.cb = sizeof(pmc);
     GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&pmc), sizeof(pmc));
-    return pmc.PrivateUsage;
+    // Windows counts a process's private bytes in both; Wine fills only PagefileUsage.
+    return pmc.PrivateUsage != 0 ? pmc.PrivateUsage : pmc.PagefileUsage;
 }
 
 int start(int argc, wchar_t** argv) {

@@ -20,7 +20,12 @@ cmake -S . -B "$build" -G Ninja --toolchain "cmake/$toolchain.cmake" -DCMAKE_BUI
     -DBRIVOLA_CONTENT_SERVER="http://127.0.0.1:$port" \
     -DBRIVOLA_FLASH_DOWNLOAD_SERVER="http://127.0.0.1:$port" \
     -DBRIVOLA_DOTNET_DOWNLOAD_SERVER="http://127.0.0.1:$port" >/dev/null
-cmake --build "$build" -j2 --target BrivolaInstaller minimal_window bench_timer install_flash_player >/dev/null
+if ! cmake --build "$build" -j2 --target BrivolaInstaller minimal_window bench_timer install_flash_player \
+    >"$build/bench-build.log" 2>&1; then
+    tail -30 "$build/bench-build.log" >&2
+    echo "the benchmark's build failed: $build/bench-build.log" >&2
+    exit 1
+fi
 
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/brivola-bench-win.XXXXXX")
 server_pid=
