@@ -180,19 +180,66 @@ class MetaInstallTest(unittest.TestCase):
         self.assertEqual(self.calls[-1], ("OnComplete", ["Installed"]))
 
 
-class InstallerErrorTest(unittest.TestCase):
-    def test_standard_error_is_the_report_and_blank_lines_are_not(self):
+def segments(calls):
+    """The calls split after each result: [(progress texts, (result, message))]."""
+    out, texts = [], []
+    for name, args in calls:
+        if name == "OnProgress":
+            texts.append(args[0])
+        else:
+            out.append((texts, (name, args[0])))
+            texts = []
+    return out
+
+
+class InstallerOutputTest(unittest.TestCase):
+    """Installs one after the other, each with another kind of installer output or
+    request; each reports one result after all its lines."""
+
+    @classmethod
+    def setUpClass(cls):
         set_dotnet(True)
-        run, transcript, _ = flash.play("install_errors.movie", timeout=180)
-        self.assertEqual(run.exit_code, 0, "\n".join(transcript))
-        calls = flash.host_calls(transcript)
-        results = [(n, a) for n, a in calls if n != "OnProgress"]
-        self.assertEqual(results, [("OnError", ["disk\r\nfull"]), ("OnComplete", ["Installed"])])
-        # The first install's lines all come before its error, none after it.
-        error = calls.index(("OnError", ["disk\r\nfull"]))
-        self.assertEqual(progress(calls[:error]),
-                         ["Installing brivola", "line 1", "line 2", "line 3", "Installed brivola"])
-        self.assertEqual(progress(calls[error:]), ["Installing brivola", "Installed brivola"])
+        cls.run_, cls.transcript, _ = flash.play("install_output.movie", timeout=300)
+        cls.segments = segments(flash.host_calls(cls.transcript))
+
+    def test_the_movie_got_one_result_per_request_and_ran_on(self):
+        self.assertFalse(self.run_.timed_out, "\n".join(self.transcript))
+        self.assertEqual(self.run_.exit_code, 0, "\n".join(self.transcript))
+        self.assertIn("expect ok <string>VXInstaller</string>", self.transcript)
+        self.assertEqual(len(self.segments), 10, self.segments)
+
+    def test_installer_output(self):
+        both = ["Installing brivola"] + ["out %d" % k for k in range(1, 301)] + [
+            "Installed brivola"]
+        cases = [
+            ("standard error", ["Installing brivola", "line 1", "line 2", "line 3",
+                                "Installed brivola"], ("OnError", "disk\r\nfull")),
+            ("blank standard error", ["Installing brivola", "Installed brivola"],
+             ("OnComplete", "Installed")),
+            ("CR and LF apart", ["Installing brivola", "line 1", "line 2", "Installed brivola"],
+             ("OnComplete", "Installed")),
+            ("crash", ["Installing brivola", "line 1", "line 2", "half a li"],
+             ("OnComplete", "Installed")),
+            ("both streams", both,
+             ("OnError", "\r\n".join("err %d" % k for k in range(1, 301)))),
+        ]
+        for (what, texts, result), got in zip(cases, self.segments):
+            with self.subTest(what):
+                self.assertEqual(got, (texts, result))
+
+    def test_arguments_of_the_wrong_kind_are_reported(self):
+        cases = [
+            ("options not an object", "Type mismatch"),
+            ("options missing", "Argument 1 is missing"),
+            ("an option that is a number", "Type mismatch"),
+            ("an application's options not an object", "Type mismatch"),
+            ("name not a string", "Type mismatch"),
+        ]
+        for (what, start), (texts, (result, message)) in zip(cases, self.segments[5:]):
+            with self.subTest(what):
+                self.assertEqual((texts, result), ([], "OnError"))
+                self.assertTrue(message.startswith(start), message)
+                self.assertIn("The install request failed: " + message, self.run_.lines)
 
 
 class DroppedArchiveTest(unittest.TestCase):
