@@ -242,26 +242,42 @@ class InstallerOutputTest(unittest.TestCase):
                 self.assertIn("The install request failed: " + message, self.run_.lines)
 
 
-class DroppedArchiveTest(unittest.TestCase):
+DOTNET_PACKAGE = "download/5/6/7/567758A3-759E-473E-BF8F-52154438565A/dotnetfx.exe"
+
+
+class DroppedDownloadTest(unittest.TestCase):
     def test_a_broken_download_is_an_error_and_no_installer_runs(self):
-        set_dotnet(True)
-        for archive in ("dependencies.zip", "installer.zip"):
-            with self.subTest(archive=archive):
+        cases = [
+            # what the server breaks off, whether .NET is there before
+            ("apps/core/4.2/common/dependencies.zip", True),
+            ("apps/core/4.2/common/installer.zip", True),
+            (DOTNET_PACKAGE, False),
+        ]
+        for path, dotnet in cases:
+            with self.subTest(path):
+                set_dotnet(dotnet)
                 installers = [os.path.join(dirpath, "Installer.record") for dirpath, _, files
                               in os.walk(prefix.path("C:/users")) if "Installer.record" in files]
                 before = {p: os.path.getsize(p) for p in installers}
                 run, transcript, requests = flash.play(
-                    "install_dropped.movie", content={os.path.join(CORE, archive + ".drop"): b""},
-                    timeout=180)
+                    "install_dropped.movie", content={path + ".drop": b""}, timeout=180)
                 self.assertEqual(run.exit_code, 0, "\n".join(transcript))
-                self.assertIn("GET /apps/core/4.2/common/%s HTTP/1.1" % archive, requests)
-                results = [(n, a) for n, a in flash.host_calls(transcript) if n != "OnProgress"]
+                self.assertIn("GET /%s HTTP/1.1" % path, requests)
+                calls = flash.host_calls(transcript)
+                results = [(n, a) for n, a in calls if n != "OnProgress"]
                 self.assertEqual([n for n, _ in results], ["OnError"], results)
-                self.assertTrue(results[0][1][0])
-                self.assertIn("The install request failed: " + results[0][1][0], run.lines)
+                message = results[0][1][0]
+                self.assertTrue(message)
+                self.assertIn("The install request failed: " + message, run.lines)
                 self.assertIsNone(installer_path(run), "\n".join(run.lines))
                 after = {p: os.path.getsize(p) for p in before if os.path.exists(p)}
                 self.assertEqual(after, before)
+                if not dotnet:
+                    self.assertTrue(message.startswith("The file failed to download from "),
+                                    message)
+                    self.assertNotIn("Executing .NET Installer. Please wait...", progress(calls))
+                    self.assertIsNone(prefix.reg_get(NDP20, "Install"))
+                    self.assertFalse([r for r in requests if "/apps/core/" in r], requests)
 
 
 class UninstallTest(unittest.TestCase):
@@ -292,6 +308,15 @@ class UninstallTest(unittest.TestCase):
             ("OnComplete", ["Uninstalled"])])
         # No .NET check and no core archives for an uninstall.
         self.assertFalse([r for r in requests if "/apps/core/" in r or "dotnetfx" in r], requests)
+
+    def test_a_missing_uninstaller_is_reported(self):
+        prefix.remove(COMMONDIR)
+        run, transcript, _ = flash.play("uninstall.movie", timeout=180)
+        self.assertEqual(run.exit_code, 0, "\n".join(transcript))
+        calls = flash.host_calls(transcript)
+        self.assertEqual([n for n, _ in calls], ["OnError"] * 3, calls)
+        for _, (message,) in calls:
+            self.assertIn("The install request failed: " + message, run.lines)
 
 
 class BootstrapperTest(unittest.TestCase):
