@@ -242,6 +242,35 @@ class InstallerOutputTest(unittest.TestCase):
                 self.assertIn("The install request failed: " + message, self.run_.lines)
 
 
+def padded_line(k, size):
+    """The stand-in's numbered line K padded to SIZE bytes."""
+    text = "line %d " % k
+    return text + chr(ord("a") + k % 26) * (size - len(text))
+
+
+class LargeOutputTest(unittest.TestCase):
+    def assertSameLines(self, got, expected):
+        # Whole lists of this size would make an unreadable report.
+        self.assertEqual(len(got), len(expected))
+        for i, (g, e) in enumerate(zip(got, expected)):
+            if g != e:
+                self.fail("line %d differs: %r... against %r..." % (i, g[:80], e[:80]))
+
+    def test_every_line_is_relayed_in_order(self):
+        set_dotnet(True)
+        run, transcript, _ = flash.play("install_large_output.movie", timeout=600)
+        self.assertFalse(run.timed_out)
+        self.assertEqual(run.exit_code, 0)
+        found = segments(flash.host_calls(transcript))
+        self.assertEqual([result for _, result in found], [("OnComplete", "Installed")] * 2)
+        many = ["Installing brivola"] + ["line %d" % k for k in range(1, 20001)] + [
+            "Installed brivola"]
+        self.assertSameLines(found[0][0], many)
+        megabyte = ["Installing brivola"] + [padded_line(k, 1 << 20) for k in (1, 2, 3)] + [
+            "Installed brivola"]
+        self.assertSameLines(found[1][0], megabyte)
+
+
 DOTNET_PACKAGE = "download/5/6/7/567758A3-759E-473E-BF8F-52154438565A/dotnetfx.exe"
 
 
