@@ -179,6 +179,7 @@ int wmain(int argc, wchar_t** argv) {
                           std::chrono::milliseconds(static_cast<long long>(options.timeoutSeconds * 1000));
     bool exited = false;
     int code = 0;
+    auto lastLook = std::chrono::steady_clock::time_point{};
     SetEvent(bufferReady.get());
     for (;;) {
         HANDLE waits[2] = {dataReady.get(), processHandle.get()};
@@ -188,11 +189,15 @@ int wmain(int argc, wchar_t** argv) {
             // The program's next output call waits until the buffer is free again, so
             // a look at its windows now sees them as they are after this line: a window
             // that lives only across a few lines of a busy program is seen too (the
-            // look below comes only when the output pauses). Dialogs are closed only
-            // below: closing one sends it messages, which the waiting program could
-            // not answer.
-            if (!exited)
+            // look below comes only when the output pauses). At most one look every
+            // 2 ms: a program may write tens of thousands of lines. Dialogs are closed
+            // only below: closing one sends it messages, which the waiting program
+            // could not answer.
+            const auto now = std::chrono::steady_clock::now();
+            if (!exited && now - lastLook >= std::chrono::milliseconds(2)) {
+                lastLook = now;
                 watchWindows(false);
+            }
             SetEvent(bufferReady.get());
             continue;
         }
