@@ -131,8 +131,9 @@ private:
 
 class StoredStream : public EntryStream {
 public:
-    StoredStream(std::unique_ptr<File> file, const Entry& entry)
-        : file_(std::move(file)), remaining_(entry.compressedSize), expectedCrc_(entry.crc32) {}
+    StoredStream(std::unique_ptr<File> file, const Entry& entry, bool checkCrc)
+        : file_(std::move(file)), remaining_(entry.compressedSize), expectedCrc_(entry.crc32),
+          checkCrc_(checkCrc) {}
 
     std::size_t read(char* buffer, std::size_t size) override {
         const std::size_t want =
@@ -143,14 +144,16 @@ public:
         }
         file_->read(buffer, want);
         remaining_ -= want;
-        crc_ = static_cast<std::uint32_t>(
-            ::crc32(crc_, reinterpret_cast<Bytef*>(buffer), static_cast<uInt>(want)));
+        if (checkCrc_) {
+            crc_ = static_cast<std::uint32_t>(
+                ::crc32(crc_, reinterpret_cast<Bytef*>(buffer), static_cast<uInt>(want)));
+        }
         return want;
     }
 
 private:
     void finish() {
-        if (!finished_ && crc_ != expectedCrc_) {
+        if (!finished_ && checkCrc_ && crc_ != expectedCrc_) {
             throw ZipError("The data does not match its checksum");
         }
         finished_ = true;
@@ -159,15 +162,16 @@ private:
     std::unique_ptr<File> file_;
     std::uint64_t remaining_;
     std::uint32_t expectedCrc_;
+    bool checkCrc_;
     std::uint32_t crc_ = 0;
     bool finished_ = false;
 };
 
 class InflateStream : public EntryStream {
 public:
-    InflateStream(std::unique_ptr<File> file, const Entry& entry)
+    InflateStream(std::unique_ptr<File> file, const Entry& entry, bool checkCrc)
         : file_(std::move(file)), input_(kInputBuffer), compressedLeft_(entry.compressedSize),
-          declaredLeft_(entry.uncompressedSize), expectedCrc_(entry.crc32) {
+          declaredLeft_(entry.uncompressedSize), expectedCrc_(entry.crc32), checkCrc_(checkCrc) {
         if (inflateInit2(&z_, -MAX_WBITS) != Z_OK) {
             throw ZipError("Cannot start inflating");
         }
@@ -214,14 +218,16 @@ public:
         }
         if (!probing) {
             declaredLeft_ -= got;
-            crc_ = static_cast<std::uint32_t>(
-                ::crc32(crc_, reinterpret_cast<Bytef*>(buffer), static_cast<uInt>(got)));
+            if (checkCrc_) {
+                crc_ = static_cast<std::uint32_t>(
+                    ::crc32(crc_, reinterpret_cast<Bytef*>(buffer), static_cast<uInt>(got)));
+            }
         }
         if (ended_) {
             if (declaredLeft_ != 0) {
                 throw ZipError("The data is shorter than the entry declares");
             }
-            if (crc_ != expectedCrc_) {
+            if (checkCrc_ && crc_ != expectedCrc_) {
                 throw ZipError("The data does not match its checksum");
             }
         }
@@ -235,6 +241,7 @@ private:
     std::uint64_t compressedLeft_;
     std::uint64_t declaredLeft_;
     std::uint32_t expectedCrc_;
+    bool checkCrc_;
     std::uint32_t crc_ = 0;
     bool ended_ = false;
 };
@@ -394,7 +401,7 @@ void ZipReader::close() noexcept {
     // Every stream opens the file for itself, so there is no handle to let go of here.
 }
 
-std::unique_ptr<EntryStream> ZipReader::open(std::size_t index) const {
+std::unique_ptr<EntryStream> ZipReader::open(std::size_t index, Checksum checksum) const {
     const Entry& entry = entries_.at(index);
     if (entry.isEncrypted()) {
         throw ZipError("The entry is encrypted");
@@ -442,9 +449,10 @@ std::unique_ptr<EntryStream> ZipReader::open(std::size_t index) const {
         if (entry.compressedSize != entry.uncompressedSize) {
             throw ZipError("A stored entry declares two different sizes");
         }
-        return std::make_unique<StoredStream>(std::move(file), entry);
+        return std::make_unique<StoredStream>(std::move(file), entry,
+                                              checksum == Checksum::ByStream);
     }
-    return std::make_unique<InflateStream>(std::move(file), entry);
+    return std::make_unique<InflateStream>(std::move(file), entry, checksum == Checksum::ByStream);
 }
 
 } // namespace runtime::zip

@@ -52,7 +52,8 @@ struct Entry {
 };
 
 // The uncompressed bytes of one entry. read() fills up to `size` bytes and returns how
-// many, 0 at the end. At the end the checksum and the size have been checked; a failure
+// many, 0 at the end. At the end the size and (unless left to the caller) the checksum
+// have been checked; a failure
 // (checksum, truncated data, more data than declared, a corrupt deflate stream) throws
 // ZipError, from read() at the point it is found.
 class EntryStream {
@@ -73,10 +74,16 @@ public:
     // In central-directory order.
     const std::vector<Entry>& entries() const noexcept { return entries_; }
 
+    // Who checks the data against the entry's CRC-32: the stream, or the caller (who
+    // computes it anyway, or wants it computed on another thread). Sizes are always
+    // checked by the stream.
+    enum class Checksum { ByStream, ByCaller };
+
     // A stream of the entry's uncompressed data. Throws ZipError for an encrypted entry,
     // an unknown method, a local header that is missing or contradicts the central record,
     // or data that does not fit before the next entry.
-    std::unique_ptr<EntryStream> open(std::size_t index) const;
+    std::unique_ptr<EntryStream> open(std::size_t index,
+                                      Checksum checksum = Checksum::ByStream) const;
 
     // Lets go of the archive; streams already open keep working. Entries stay readable.
     void close() noexcept;

@@ -145,6 +145,47 @@ TEST_F(ZipExtractorTest, ReadsTheFormatsAndRefusesDataThatFails) {
     }
 }
 
+// A caller that checks the checksum itself gets the bytes of an entry whose checksum is
+// wrong; sizes stay the stream's to check, whoever checks the checksum.
+TEST_F(ZipExtractorTest, TheChecksumCanBeLeftToTheCallerButNotTheSizes) {
+    using Checksum = runtime::zip::ZipReader::Checksum;
+    const std::string data = big(300 * 1024);
+    struct Case {
+        ZipEntrySpec spec;
+        bool byStreamFails;
+        bool byCallerFails;
+    };
+    const Case cases[] = {
+        {{.name = "crc.bin", .data = data, .crcDelta = 1}, true, false},
+        {{.name = "crc.txt", .data = data, .deflate = false, .crcDelta = 1}, true, false},
+        {{.name = "long.bin", .data = data, .declaredSizeDelta = -1}, true, true},
+        {{.name = "short.bin", .data = data, .declaredSizeDelta = 1}, true, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.spec.name);
+        ZipWriter writer;
+        writer.add(c.spec);
+        const runtime::zip::ZipReader reader(archive(writer));
+        for (const Checksum checksum : {Checksum::ByStream, Checksum::ByCaller}) {
+            std::string got;
+            bool failed = false;
+            try {
+                const auto stream = reader.open(0, checksum);
+                char buffer[4096];
+                while (const std::size_t n = stream->read(buffer, sizeof buffer)) {
+                    got.append(buffer, n);
+                }
+            } catch (const runtime::zip::ZipError&) {
+                failed = true;
+            }
+            EXPECT_EQ(failed, checksum == Checksum::ByStream ? c.byStreamFails : c.byCallerFails);
+            if (!failed) {
+                EXPECT_TRUE(got == data);
+            }
+        }
+    }
+}
+
 TEST_F(ZipExtractorTest, RefusesNamesThatLeaveTheDestinationOrThatWindowsCannotHold) {
     const char* names[] = {"../up.txt",
                            "a/../../up.txt",
@@ -244,6 +285,51 @@ TEST_F(ZipExtractorTest, AnEntryThatCannotBeWrittenIsSkippedOrStops) {
 
     ZipExtractor(path).extract(out(), false);
     EXPECT_EQ(files(), (std::vector<std::string>{"busy/", "first.txt", "last.txt"}));
+}
+
+// A name that is taken is replaced only by a complete, checked file: a failing entry
+// leaves the old file as it was, and a free name it would have taken stays free.
+TEST_F(ZipExtractorTest, AFailingEntryLeavesAnExistingFileAsItWas) {
+    const std::string data = big(300 * 1024);
+    const ZipEntrySpec failures[] = {
+        {.name = "", .data = "", .crcDelta = 1},
+        {.name = "", .data = "", .deflate = false, .crcDelta = 1},
+        {.name = "", .data = "", .declaredSizeDelta = -1},
+        {.name = "", .data = "", .declaredSizeDelta = 1},
+        {.name = "", .data = "", .method = 14},
+    };
+    for (const ZipEntrySpec& failure : failures) {
+        fs::remove_all(scratch_ / "out");
+        fs::create_directories(scratch_ / "out");
+        std::ofstream(scratch_ / "out" / "taken.bin") << "old";
+        ZipWriter writer;
+        for (const char* name : {"taken.bin", "free.bin"}) {
+            ZipEntrySpec spec = failure;
+            spec.name = name;
+            spec.data = data;
+            writer.add(spec);
+        }
+        writer.add({.name = "ok.txt", .data = "ok"});
+        const auto skipped = ZipExtractor(archive(writer)).extractReporting(out(), false);
+        EXPECT_EQ(skipped.size(), 2u);
+        EXPECT_EQ(files(), (std::vector<std::string>{"ok.txt", "taken.bin"}));
+        EXPECT_EQ(read(scratch_ / "out" / "taken.bin"), "old");
+    }
+}
+
+// A link where an entry lands is replaced by the entry's file, never written through.
+TEST_F(ZipExtractorTest, ALinkInTheWayIsReplacedNotFollowed) {
+    std::error_code error;
+    fs::create_symlink(scratch_ / "outside.txt", scratch_ / "out" / "link.txt", error);
+    if (error) {
+        GTEST_SKIP() << "no symbolic links here: " << error.message();
+    }
+    ZipWriter writer;
+    writer.add({.name = "link.txt", .data = "from the archive"});
+    ZipExtractor(archive(writer)).extract(out(), true);
+    EXPECT_FALSE(fs::exists(scratch_ / "outside.txt"));
+    EXPECT_FALSE(fs::is_symlink(scratch_ / "out" / "link.txt"));
+    EXPECT_EQ(read(scratch_ / "out" / "link.txt"), "from the archive");
 }
 
 // Reading runs ahead of writing on a thread of its own (a few buffers ahead); what lands

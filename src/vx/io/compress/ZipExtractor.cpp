@@ -160,7 +160,9 @@ public:
             }
             piece.entry = cursor_;
             try {
-                stream_ = reader_.open(cursor_);
+                // The writer checks the data: it has the bytes in hand, and its thread
+                // has time to spare while this one inflates.
+                stream_ = reader_.open(cursor_, runtime::zip::ZipReader::Checksum::ByCaller);
             } catch (...) {
                 piece.kind = Piece::Kind::Failed;
                 piece.error = std::current_exception();
@@ -285,14 +287,16 @@ private:
     std::thread reading_;
 };
 
-// Writes one file entry from its pieces: to a temporary name beside the target, renamed
-// over it once the data has been read and checked whole. Throws on a failure of the
+// Writes one file entry from its pieces, kept only once the data has been read whole and
+// matches its checksum: under its own name when nothing has that name yet (removed on a
+// failure), else under a temporary name beside it, renamed over the target at the end. Throws on a failure of the
 // data or of the writing; the entry's remaining pieces are consumed either way.
 class FileWriter {
 public:
     explicit FileWriter(Pipeline& pipeline) : pipeline_(pipeline) {}
 
-    void write(std::size_t index, const fs::path& target) {
+    void write(std::size_t index, const fs::path& target, std::uint32_t expectedCrc) {
+        std::uint32_t crc = 0;
         bool finished = false;
         // Whatever fails, the temporary file goes and the reader moves past this entry.
         fs::path part;
@@ -323,8 +327,14 @@ public:
                 throw runtime::Exception("The archive ended early"); // cannot happen
             }
             if (part.empty()) {
+                // A name that is free is written as it is, and removed again if the data
+                // fails; anything already there (a file, a folder, a link) is replaced
+                // only by the rename of a complete temporary file, or not at all.
+                std::error_code ignored;
                 part = target;
-                part += runtime::pathFromUtf8(runtime::format(".{}.part", ++partCounter));
+                if (fs::symlink_status(target, ignored).type() != fs::file_type::not_found) {
+                    part += runtime::pathFromUtf8(runtime::format(".{}.part", ++partCounter));
+                }
                 out_.open(part, std::ios::binary | std::ios::trunc);
                 if (!out_) {
                     pipeline_.release(piece);
@@ -336,14 +346,20 @@ public:
                 finished = true;
                 break;
             }
+            crc = runtime::zip::crc32(crc, pipeline_.data(piece), piece.size);
             out_.write(pipeline_.data(piece), static_cast<std::streamsize>(piece.size));
             pipeline_.release(piece);
         }
         out_.close();
+        if (crc != expectedCrc) {
+            throw runtime::zip::ZipError("The data does not match its checksum");
+        }
         if (!out_) {
             throw runtime::Exception("Cannot write " + runtime::utf8FromPath(part));
         }
-        fs::rename(part, target);
+        if (part != target) {
+            fs::rename(part, target);
+        }
         part.clear();
     }
 
@@ -416,7 +432,7 @@ ZipExtractor::extractReporting(const std::string& destination, bool stopOnError,
                     fs::create_directories(plans[i].target);
                     break;
                 case Plan::Kind::File:
-                    writer.write(i, plans[i].target);
+                    writer.write(i, plans[i].target, entries[i].crc32);
                     break;
                 }
                 continue;

@@ -15,10 +15,11 @@
 //
 // Data that fails (checksum mismatch, truncation, more bytes than the entry declares, an
 // encrypted entry, an unknown method, a local header that contradicts the central
-// directory, data overlapping another entry) never leaves a partly written file: each
-// file is written to a temporary name in its own folder and renamed over the target only
-// once its data has been read and checked; on a failure the temporary file is removed and
-// an existing target stays as it was.
+// directory, data overlapping another entry) never leaves a partly written file: a file
+// is kept only once its data has been read and checked. A name nothing holds yet is
+// written directly and removed on a failure; over an existing target the file is written
+// to a temporary name in the same folder and renamed over the target only at the end, so
+// on a failure the target stays as it was.
 //
 // Entries are written in archive order on the calling thread. Reading their data (the
 // inflating and checking) runs on a second thread of the extractor's own, ahead of the
