@@ -127,8 +127,8 @@ struct Plan {
     fs::path target;
 };
 
-// One step of reading: a stretch of an entry's data, its end (data read and checked), or
-// its failure.
+// One step of reading: a stretch of an entry's data, its end (all of it read, its size
+// checked), or its failure.
 struct Piece {
     enum class Kind { Data, End, Failed, Done } kind = Kind::Done;
     std::size_t entry = 0;
@@ -193,9 +193,9 @@ private:
 };
 
 // Hands the writer the pieces of the Feeder: with a reading thread of its own (inflating
-// and checking while the caller creates and writes files, which for archives of many
-// small files is most of the work), or, with `threaded` false, on the caller's thread.
-// Pieces arrive in archive order either way.
+// while the caller checks, creates and writes files, which for archives of many small
+// files is most of the work), or, with `threaded` false, on the caller's thread. Pieces
+// arrive in archive order either way.
 class Pipeline {
 public:
     Pipeline(const runtime::zip::ZipReader& reader, const std::vector<Plan>& plans,
@@ -289,8 +289,9 @@ private:
 
 // Writes one file entry from its pieces, kept only once the data has been read whole and
 // matches its checksum: under its own name when nothing has that name yet (removed on a
-// failure), else under a temporary name beside it, renamed over the target at the end. Throws on a failure of the
-// data or of the writing; the entry's remaining pieces are consumed either way.
+// failure), else under a temporary name beside it, renamed over the target at the end.
+// Throws on a failure of the data or of the writing; the entry's remaining pieces are
+// consumed either way.
 class FileWriter {
 public:
     explicit FileWriter(Pipeline& pipeline) : pipeline_(pipeline) {}
