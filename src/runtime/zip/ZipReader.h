@@ -17,7 +17,8 @@
 //
 // Threads: after construction the reader is read-only; several threads may read
 // different entries at once, each through a stream of its own (each stream has its own
-// file handle). A stream is used by one thread at a time.
+// file handle, unless streams opened one after the other share an ArchiveHandle). A
+// stream is used by one thread at a time.
 #pragma once
 
 #include "runtime/Exception.h"
@@ -62,6 +63,23 @@ public:
     virtual std::size_t read(char* buffer, std::size_t size) = 0;
 };
 
+namespace detail {
+class ArchiveFile;
+}
+
+// One open handle on the archive, shared by the streams opened with it one after the
+// other (one thread, one stream at a time), so that the archive is not opened again for
+// every entry. Empty until the first open.
+class ArchiveHandle {
+public:
+    ArchiveHandle();
+    ~ArchiveHandle();
+
+private:
+    friend class ZipReader;
+    std::shared_ptr<detail::ArchiveFile> file_;
+};
+
 class ZipReader {
 public:
     // Opens the archive at `path` (UTF-8) and reads its central directory. Throws
@@ -84,6 +102,10 @@ public:
     // or data that does not fit before the next entry.
     std::unique_ptr<EntryStream> open(std::size_t index,
                                       Checksum checksum = Checksum::ByStream) const;
+    // The same through `handle`: a stream opened earlier with it must be finished with
+    // (destroyed) before this one is read.
+    std::unique_ptr<EntryStream> open(std::size_t index, Checksum checksum,
+                                      ArchiveHandle& handle) const;
 
     // Lets go of the archive; streams already open keep working. Entries stay readable.
     void close() noexcept;

@@ -127,20 +127,23 @@ struct Plan {
     fs::path target;
 };
 
-// One step of reading: a stretch of an entry's data, its end (all of it read, its size
-// checked), or its failure.
+// One step of reading: a stretch of an entry's data (a full buffer), its last stretch
+// (all of it read, its size checked; the whole of a small file), or its failure.
 struct Piece {
     enum class Kind { Data, End, Failed, Done } kind = Kind::Done;
     std::size_t entry = 0;
-    std::size_t buffer = 0; // Data: which buffer holds the bytes
+    std::size_t buffer = 0; // Data and End: which buffer holds the bytes
     std::size_t size = 0;
     std::exception_ptr error; // Failed
 };
 
 // Buffers for the data between reading and writing: a fixed number of a fixed size, so
-// memory stays the same whatever the archive holds.
-constexpr std::size_t kBufferSize = 256 * 1024;
-constexpr std::size_t kBuffersInFlight = 8;
+// memory stays the same whatever the archive holds. Each side, once it has had to wait,
+// waits for a batch (pieces ready, buffers free) rather than for one: waking the other
+// thread for every piece of an archive of small files costs more than writing them.
+constexpr std::size_t kBufferSize = 128 * 1024;
+constexpr std::size_t kBuffersInFlight = 16;
+constexpr std::size_t kBatch = 6;
 
 // Reads the file entries' data in archive order, one piece per call to next().
 class Feeder {
@@ -162,7 +165,8 @@ public:
             try {
                 // The writer checks the data: it has the bytes in hand, and its thread
                 // has time to spare while this one inflates.
-                stream_ = reader_.open(cursor_, runtime::zip::ZipReader::Checksum::ByCaller);
+                stream_ = reader_.open(cursor_, runtime::zip::ZipReader::Checksum::ByCaller,
+                                       handle_);
             } catch (...) {
                 piece.kind = Piece::Kind::Failed;
                 piece.error = std::current_exception();
@@ -172,8 +176,17 @@ public:
         }
         piece.entry = cursor_;
         try {
-            piece.size = stream_->read(buffer, kBufferSize);
-            piece.kind = piece.size > 0 ? Piece::Kind::Data : Piece::Kind::End;
+            // Full buffers, then the rest with the end.
+            piece.kind = Piece::Kind::Data;
+            while (piece.size < kBufferSize) {
+                const std::size_t got =
+                    stream_->read(buffer + piece.size, kBufferSize - piece.size);
+                if (got == 0) {
+                    piece.kind = Piece::Kind::End;
+                    break;
+                }
+                piece.size += got;
+            }
         } catch (...) {
             piece.kind = Piece::Kind::Failed;
             piece.error = std::current_exception();
@@ -189,6 +202,7 @@ private:
     const runtime::zip::ZipReader& reader_;
     const std::vector<Plan>& plans_;
     std::size_t cursor_ = 0;
+    runtime::zip::ArchiveHandle handle_; // one open archive for all entries
     std::unique_ptr<runtime::zip::EntryStream> stream_;
 };
 
@@ -215,7 +229,7 @@ public:
                 const std::lock_guard<std::mutex> lock(mutex_);
                 stopped_ = true;
             }
-            changed_.notify_all();
+            freed_.notify_one();
             reading_.join();
         }
     }
@@ -227,7 +241,11 @@ public:
             return feeder_.next(buffers_[0].data());
         }
         std::unique_lock<std::mutex> lock(mutex_);
-        changed_.wait(lock, [this] { return !ready_.empty(); });
+        if (ready_.empty()) {
+            writerWaits_ = true;
+            readied_.wait(lock, [this] { return batchReady(); });
+            writerWaits_ = false;
+        }
         Piece piece = std::move(ready_.front());
         ready_.pop_front();
         return piece;
@@ -235,25 +253,41 @@ public:
 
     const char* data(const Piece& piece) const { return buffers_[piece.buffer].data(); }
 
-    // Gives a Data piece's buffer back once its bytes are written.
+    // Gives a piece's buffer back once its bytes are written.
     void release(const Piece& piece) {
-        if (!reading_.joinable() || piece.kind != Piece::Kind::Data) {
+        if (!reading_.joinable() ||
+            (piece.kind != Piece::Kind::Data && piece.kind != Piece::Kind::End)) {
             return;
         }
+        bool wake = false;
         {
             const std::lock_guard<std::mutex> lock(mutex_);
             free_.push_back(piece.buffer);
+            wake = readerWaits_ && free_.size() >= kBatch;
         }
-        changed_.notify_all();
+        if (wake) {
+            freed_.notify_one();
+        }
     }
 
 private:
+    // With every buffer in ready_ while the writer waits, there are kBuffersInFlight
+    // pieces (at least kBatch), so the two waits never wait for each other.
+    bool batchReady() const {
+        return ready_.size() >= kBatch ||
+               (!ready_.empty() && ready_.back().kind == Piece::Kind::Done);
+    }
+
     void readAll() {
         for (;;) {
             std::size_t buffer = 0;
             {
                 std::unique_lock<std::mutex> lock(mutex_);
-                changed_.wait(lock, [this] { return stopped_ || !free_.empty(); });
+                if (free_.empty() && !stopped_) {
+                    readerWaits_ = true;
+                    freed_.wait(lock, [this] { return stopped_ || free_.size() >= kBatch; });
+                    readerWaits_ = false;
+                }
                 if (stopped_) {
                     return;
                 }
@@ -263,14 +297,18 @@ private:
             Piece piece = feeder_.next(buffers_[buffer].data());
             piece.buffer = buffer;
             const bool done = piece.kind == Piece::Kind::Done;
+            bool wake = false;
             {
                 const std::lock_guard<std::mutex> lock(mutex_);
-                if (piece.kind != Piece::Kind::Data) {
+                if (piece.kind != Piece::Kind::Data && piece.kind != Piece::Kind::End) {
                     free_.push_back(buffer);
                 }
                 ready_.push_back(std::move(piece));
+                wake = writerWaits_ && batchReady();
             }
-            changed_.notify_all();
+            if (wake) {
+                readied_.notify_one();
+            }
             if (done) {
                 return;
             }
@@ -280,9 +318,12 @@ private:
     Feeder feeder_;
     std::vector<std::vector<char>> buffers_;
     std::mutex mutex_;
-    std::condition_variable changed_;
+    std::condition_variable readied_; // the writer waits for pieces
+    std::condition_variable freed_;   // the reader waits for buffers
     std::vector<std::size_t> free_;
     std::deque<Piece> ready_;
+    bool writerWaits_ = false;
+    bool readerWaits_ = false;
     bool stopped_ = false;
     std::thread reading_;
 };
@@ -343,13 +384,15 @@ public:
                     throw runtime::Exception("Cannot create " + runtime::utf8FromPath(part));
                 }
             }
+            if (piece.size > 0) {
+                crc = runtime::zip::crc32(crc, pipeline_.data(piece), piece.size);
+                out_.write(pipeline_.data(piece), static_cast<std::streamsize>(piece.size));
+            }
+            pipeline_.release(piece);
             if (piece.kind == Piece::Kind::End) {
                 finished = true;
                 break;
             }
-            crc = runtime::zip::crc32(crc, pipeline_.data(piece), piece.size);
-            out_.write(pipeline_.data(piece), static_cast<std::streamsize>(piece.size));
-            pipeline_.release(piece);
         }
         out_.close();
         if (crc != expectedCrc) {
