@@ -13,39 +13,12 @@
 
 namespace runtime::zip {
 
-namespace {
-
-constexpr std::uint32_t kLocalSignature = 0x04034b50;
-constexpr std::uint32_t kCentralSignature = 0x02014b50;
-constexpr std::uint32_t kEndSignature = 0x06054b50;
-constexpr std::uint32_t kZip64EndSignature = 0x06064b50;
-constexpr std::uint32_t kZip64LocatorSignature = 0x07064b50;
-constexpr std::size_t kLocalSize = 30;
-constexpr std::size_t kCentralSize = 46;
-constexpr std::size_t kEndSize = 22;
-constexpr std::size_t kZip64EndSize = 56;
-constexpr std::size_t kZip64LocatorSize = 20;
-constexpr std::size_t kMaxComment = 0xFFFF;
-constexpr std::size_t kInputBuffer = 64 * 1024;
-constexpr std::uint16_t kZip64ExtraId = 0x0001;
-constexpr std::uint16_t kFlagUtf8 = 0x0800;
-constexpr std::uint16_t kFlagDescriptor = 0x0008;
-
-std::uint16_t le16(const unsigned char* p) {
-    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
-std::uint32_t le32(const unsigned char* p) {
-    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-std::uint64_t le64(const unsigned char* p) {
-    return static_cast<std::uint64_t>(le32(p)) | (static_cast<std::uint64_t>(le32(p + 4)) << 32);
-}
+namespace detail {
 
 // One open file with reads at an offset.
-class File {
+class ArchiveFile {
 public:
-    explicit File(const std::string& path) : path_(path) {
+    explicit ArchiveFile(const std::string& path) : path_(path) {
         in_.open(pathFromUtf8(path), std::ios::binary);
         if (!in_) {
             throw ZipError("Cannot open the archive " + path);
@@ -90,6 +63,38 @@ private:
     std::uint64_t size_ = 0;
 };
 
+} // namespace detail
+
+namespace {
+
+constexpr std::uint32_t kLocalSignature = 0x04034b50;
+constexpr std::uint32_t kCentralSignature = 0x02014b50;
+constexpr std::uint32_t kEndSignature = 0x06054b50;
+constexpr std::uint32_t kZip64EndSignature = 0x06064b50;
+constexpr std::uint32_t kZip64LocatorSignature = 0x07064b50;
+constexpr std::size_t kLocalSize = 30;
+constexpr std::size_t kCentralSize = 46;
+constexpr std::size_t kEndSize = 22;
+constexpr std::size_t kZip64EndSize = 56;
+constexpr std::size_t kZip64LocatorSize = 20;
+constexpr std::size_t kMaxComment = 0xFFFF;
+constexpr std::size_t kInputBuffer = 64 * 1024;
+constexpr std::uint16_t kZip64ExtraId = 0x0001;
+constexpr std::uint16_t kFlagUtf8 = 0x0800;
+constexpr std::uint16_t kFlagDescriptor = 0x0008;
+
+std::uint16_t le16(const unsigned char* p) {
+    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+}
+std::uint32_t le32(const unsigned char* p) {
+    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+std::uint64_t le64(const unsigned char* p) {
+    return static_cast<std::uint64_t>(le32(p)) | (static_cast<std::uint64_t>(le32(p + 4)) << 32);
+}
+
+
 // The value of the ZIP64 extra field that stands for a field of the fixed record that
 // holds all ones. The values come in the fixed order and only for such fields.
 class Zip64Fields {
@@ -131,8 +136,9 @@ private:
 
 class StoredStream : public EntryStream {
 public:
-    StoredStream(std::unique_ptr<File> file, const Entry& entry)
-        : file_(std::move(file)), remaining_(entry.compressedSize), expectedCrc_(entry.crc32) {}
+    StoredStream(std::shared_ptr<detail::ArchiveFile> file, const Entry& entry, bool checkCrc)
+        : file_(std::move(file)), remaining_(entry.compressedSize), expectedCrc_(entry.crc32),
+          checkCrc_(checkCrc) {}
 
     std::size_t read(char* buffer, std::size_t size) override {
         const std::size_t want =
@@ -143,31 +149,34 @@ public:
         }
         file_->read(buffer, want);
         remaining_ -= want;
-        crc_ = static_cast<std::uint32_t>(
-            ::crc32(crc_, reinterpret_cast<Bytef*>(buffer), static_cast<uInt>(want)));
+        if (checkCrc_) {
+            crc_ = static_cast<std::uint32_t>(
+                ::crc32(crc_, reinterpret_cast<Bytef*>(buffer), static_cast<uInt>(want)));
+        }
         return want;
     }
 
 private:
     void finish() {
-        if (!finished_ && crc_ != expectedCrc_) {
+        if (!finished_ && checkCrc_ && crc_ != expectedCrc_) {
             throw ZipError("The data does not match its checksum");
         }
         finished_ = true;
     }
 
-    std::unique_ptr<File> file_;
+    std::shared_ptr<detail::ArchiveFile> file_;
     std::uint64_t remaining_;
     std::uint32_t expectedCrc_;
+    bool checkCrc_;
     std::uint32_t crc_ = 0;
     bool finished_ = false;
 };
 
 class InflateStream : public EntryStream {
 public:
-    InflateStream(std::unique_ptr<File> file, const Entry& entry)
+    InflateStream(std::shared_ptr<detail::ArchiveFile> file, const Entry& entry, bool checkCrc)
         : file_(std::move(file)), input_(kInputBuffer), compressedLeft_(entry.compressedSize),
-          declaredLeft_(entry.uncompressedSize), expectedCrc_(entry.crc32) {
+          declaredLeft_(entry.uncompressedSize), expectedCrc_(entry.crc32), checkCrc_(checkCrc) {
         if (inflateInit2(&z_, -MAX_WBITS) != Z_OK) {
             throw ZipError("Cannot start inflating");
         }
@@ -214,14 +223,16 @@ public:
         }
         if (!probing) {
             declaredLeft_ -= got;
-            crc_ = static_cast<std::uint32_t>(
-                ::crc32(crc_, reinterpret_cast<Bytef*>(buffer), static_cast<uInt>(got)));
+            if (checkCrc_) {
+                crc_ = static_cast<std::uint32_t>(
+                    ::crc32(crc_, reinterpret_cast<Bytef*>(buffer), static_cast<uInt>(got)));
+            }
         }
         if (ended_) {
             if (declaredLeft_ != 0) {
                 throw ZipError("The data is shorter than the entry declares");
             }
-            if (crc_ != expectedCrc_) {
+            if (checkCrc_ && crc_ != expectedCrc_) {
                 throw ZipError("The data does not match its checksum");
             }
         }
@@ -229,12 +240,13 @@ public:
     }
 
 private:
-    std::unique_ptr<File> file_;
+    std::shared_ptr<detail::ArchiveFile> file_;
     std::vector<unsigned char> input_;
     z_stream z_{};
     std::uint64_t compressedLeft_;
     std::uint64_t declaredLeft_;
     std::uint32_t expectedCrc_;
+    bool checkCrc_;
     std::uint32_t crc_ = 0;
     bool ended_ = false;
 };
@@ -253,7 +265,7 @@ std::uint32_t crc32(std::uint32_t crc, const void* data, std::size_t size) {
 }
 
 ZipReader::ZipReader(const std::string& path) : path_(path) {
-    File file(path);
+    detail::ArchiveFile file(path);
     size_ = file.size();
     const std::string notZip = "Not a ZIP archive: " + path;
     if (size_ < kEndSize) {
@@ -394,7 +406,16 @@ void ZipReader::close() noexcept {
     // Every stream opens the file for itself, so there is no handle to let go of here.
 }
 
-std::unique_ptr<EntryStream> ZipReader::open(std::size_t index) const {
+std::unique_ptr<EntryStream> ZipReader::open(std::size_t index, Checksum checksum) const {
+    ArchiveHandle handle;
+    return open(index, checksum, handle);
+}
+
+ArchiveHandle::ArchiveHandle() = default;
+ArchiveHandle::~ArchiveHandle() = default;
+
+std::unique_ptr<EntryStream> ZipReader::open(std::size_t index, Checksum checksum,
+                                             ArchiveHandle& handle) const {
     const Entry& entry = entries_.at(index);
     if (entry.isEncrypted()) {
         throw ZipError("The entry is encrypted");
@@ -403,7 +424,10 @@ std::unique_ptr<EntryStream> ZipReader::open(std::size_t index) const {
         throw ZipError(format("Unknown compression method {}", entry.method));
     }
     const std::string& stored = storedNames_[index];
-    auto file = std::make_unique<File>(path_);
+    if (!handle.file_) {
+        handle.file_ = std::make_shared<detail::ArchiveFile>(path_);
+    }
+    std::shared_ptr<detail::ArchiveFile> file = handle.file_;
     const std::uint64_t offset = entry.localHeaderOffset;
     const std::uint64_t room = entry.dataLimit > offset ? entry.dataLimit - offset : 0;
     if (room < kLocalSize) {
@@ -442,9 +466,10 @@ std::unique_ptr<EntryStream> ZipReader::open(std::size_t index) const {
         if (entry.compressedSize != entry.uncompressedSize) {
             throw ZipError("A stored entry declares two different sizes");
         }
-        return std::make_unique<StoredStream>(std::move(file), entry);
+        return std::make_unique<StoredStream>(std::move(file), entry,
+                                              checksum == Checksum::ByStream);
     }
-    return std::make_unique<InflateStream>(std::move(file), entry);
+    return std::make_unique<InflateStream>(std::move(file), entry, checksum == Checksum::ByStream);
 }
 
 } // namespace runtime::zip

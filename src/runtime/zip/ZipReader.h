@@ -17,7 +17,8 @@
 //
 // Threads: after construction the reader is read-only; several threads may read
 // different entries at once, each through a stream of its own (each stream has its own
-// file handle). A stream is used by one thread at a time.
+// file handle, unless streams opened one after the other share an ArchiveHandle). A
+// stream is used by one thread at a time.
 #pragma once
 
 #include "runtime/Exception.h"
@@ -52,13 +53,31 @@ struct Entry {
 };
 
 // The uncompressed bytes of one entry. read() fills up to `size` bytes and returns how
-// many, 0 at the end. At the end the checksum and the size have been checked; a failure
+// many, 0 at the end. At the end the size and (unless left to the caller) the checksum
+// have been checked; a failure
 // (checksum, truncated data, more data than declared, a corrupt deflate stream) throws
 // ZipError, from read() at the point it is found.
 class EntryStream {
 public:
     virtual ~EntryStream() = default;
     virtual std::size_t read(char* buffer, std::size_t size) = 0;
+};
+
+namespace detail {
+class ArchiveFile;
+}
+
+// One open handle on the archive, shared by the streams opened with it one after the
+// other (one thread, one stream at a time), so that the archive is not opened again for
+// every entry. Empty until the first open.
+class ArchiveHandle {
+public:
+    ArchiveHandle();
+    ~ArchiveHandle();
+
+private:
+    friend class ZipReader;
+    std::shared_ptr<detail::ArchiveFile> file_;
 };
 
 class ZipReader {
@@ -73,10 +92,20 @@ public:
     // In central-directory order.
     const std::vector<Entry>& entries() const noexcept { return entries_; }
 
+    // Who checks the data against the entry's CRC-32: the stream, or the caller (who
+    // computes it anyway, or wants it computed on another thread). Sizes are always
+    // checked by the stream.
+    enum class Checksum { ByStream, ByCaller };
+
     // A stream of the entry's uncompressed data. Throws ZipError for an encrypted entry,
     // an unknown method, a local header that is missing or contradicts the central record,
     // or data that does not fit before the next entry.
-    std::unique_ptr<EntryStream> open(std::size_t index) const;
+    std::unique_ptr<EntryStream> open(std::size_t index,
+                                      Checksum checksum = Checksum::ByStream) const;
+    // The same through `handle`: a stream opened earlier with it must be finished with
+    // (destroyed) before this one is read.
+    std::unique_ptr<EntryStream> open(std::size_t index, Checksum checksum,
+                                      ArchiveHandle& handle) const;
 
     // Lets go of the archive; streams already open keep working. Entries stay readable.
     void close() noexcept;

@@ -145,6 +145,47 @@ TEST_F(ZipExtractorTest, ReadsTheFormatsAndRefusesDataThatFails) {
     }
 }
 
+// A caller that checks the checksum itself gets the bytes of an entry whose checksum is
+// wrong; sizes stay the stream's to check, whoever checks the checksum.
+TEST_F(ZipExtractorTest, TheChecksumCanBeLeftToTheCallerButNotTheSizes) {
+    using Checksum = runtime::zip::ZipReader::Checksum;
+    const std::string data = big(300 * 1024);
+    struct Case {
+        ZipEntrySpec spec;
+        bool byStreamFails;
+        bool byCallerFails;
+    };
+    const Case cases[] = {
+        {{.name = "crc.bin", .data = data, .crcDelta = 1}, true, false},
+        {{.name = "crc.txt", .data = data, .deflate = false, .crcDelta = 1}, true, false},
+        {{.name = "long.bin", .data = data, .declaredSizeDelta = -1}, true, true},
+        {{.name = "short.bin", .data = data, .declaredSizeDelta = 1}, true, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.spec.name);
+        ZipWriter writer;
+        writer.add(c.spec);
+        const runtime::zip::ZipReader reader(archive(writer));
+        for (const Checksum checksum : {Checksum::ByStream, Checksum::ByCaller}) {
+            std::string got;
+            bool failed = false;
+            try {
+                const auto stream = reader.open(0, checksum);
+                char buffer[4096];
+                while (const std::size_t n = stream->read(buffer, sizeof buffer)) {
+                    got.append(buffer, n);
+                }
+            } catch (const runtime::zip::ZipError&) {
+                failed = true;
+            }
+            EXPECT_EQ(failed, checksum == Checksum::ByStream ? c.byStreamFails : c.byCallerFails);
+            if (!failed) {
+                EXPECT_TRUE(got == data);
+            }
+        }
+    }
+}
+
 TEST_F(ZipExtractorTest, RefusesNamesThatLeaveTheDestinationOrThatWindowsCannotHold) {
     const char* names[] = {"../up.txt",
                            "a/../../up.txt",
@@ -244,6 +285,128 @@ TEST_F(ZipExtractorTest, AnEntryThatCannotBeWrittenIsSkippedOrStops) {
 
     ZipExtractor(path).extract(out(), false);
     EXPECT_EQ(files(), (std::vector<std::string>{"busy/", "first.txt", "last.txt"}));
+}
+
+// A name that is taken is replaced only by a complete, checked file: a failing entry
+// leaves the old file as it was, and a free name it would have taken stays free.
+TEST_F(ZipExtractorTest, AFailingEntryLeavesAnExistingFileAsItWas) {
+    const std::string data = big(300 * 1024);
+    const ZipEntrySpec failures[] = {
+        {.name = "", .data = "", .crcDelta = 1},
+        {.name = "", .data = "", .deflate = false, .crcDelta = 1},
+        {.name = "", .data = "", .declaredSizeDelta = -1},
+        {.name = "", .data = "", .declaredSizeDelta = 1},
+        {.name = "", .data = "", .method = 14},
+    };
+    for (const ZipEntrySpec& failure : failures) {
+        fs::remove_all(scratch_ / "out");
+        fs::create_directories(scratch_ / "out");
+        std::ofstream(scratch_ / "out" / "taken.bin") << "old";
+        ZipWriter writer;
+        for (const char* name : {"taken.bin", "free.bin"}) {
+            ZipEntrySpec spec = failure;
+            spec.name = name;
+            spec.data = data;
+            writer.add(spec);
+        }
+        writer.add({.name = "ok.txt", .data = "ok"});
+        const auto skipped = ZipExtractor(archive(writer)).extractReporting(out(), false);
+        EXPECT_EQ(skipped.size(), 2u);
+        EXPECT_EQ(files(), (std::vector<std::string>{"ok.txt", "taken.bin"}));
+        EXPECT_EQ(read(scratch_ / "out" / "taken.bin"), "old");
+    }
+}
+
+// A link where an entry lands is replaced by the entry's file, never written through.
+TEST_F(ZipExtractorTest, ALinkInTheWayIsReplacedNotFollowed) {
+    std::error_code error;
+    fs::create_symlink(scratch_ / "outside.txt", scratch_ / "out" / "link.txt", error);
+    if (error) {
+        GTEST_SKIP() << "no symbolic links here: " << error.message();
+    }
+    ZipWriter writer;
+    writer.add({.name = "link.txt", .data = "from the archive"});
+    ZipExtractor(archive(writer)).extract(out(), true);
+    EXPECT_FALSE(fs::exists(scratch_ / "outside.txt"));
+    EXPECT_FALSE(fs::is_symlink(scratch_ / "out" / "link.txt"));
+    EXPECT_EQ(read(scratch_ / "out" / "link.txt"), "from the archive");
+}
+
+// Reading runs ahead of writing on a thread of its own (a few buffers ahead); what lands
+// must not depend on it. The archive mixes failures on the reading side (checksum,
+// method) and on the writing side (a folder or a file in the way) with files larger than the
+// buffers, empty files, a name written twice, and more small entries than there are
+// buffers after each failure, so that a reader and writer out of step would show.
+TEST_F(ZipExtractorTest, ReadingAheadOnASecondThreadWritesTheSame) {
+    ZipWriter writer;
+    writer.add({.name = "big/first.bin", .data = big(700 * 1024)});
+    writer.add({.name = "bad/crc.bin", .data = big(600 * 1024), .crcDelta = 1});
+    for (int i = 0; i < 20; ++i) {
+        writer.add({.name = "small/" + std::to_string(i) + ".txt",
+                    .data = std::string(static_cast<std::size_t>(i), 'a' + i % 26)});
+    }
+    writer.add({.name = "busy", .data = big(500 * 1024)}); // a folder is in the way
+    writer.add({.name = "twice.txt", .data = "first"});
+    // Its folder cannot be made (a file is in the way) before any of its data is read.
+    writer.add({.name = "twice.txt/inner.bin", .data = big(600 * 1024)});
+    writer.add({.name = "bad/method.bin", .data = "x", .method = 14});
+    for (int i = 0; i < 20; ++i) {
+        writer.add({.name = "after/" + std::to_string(i) + ".bin",
+                    .data = big(static_cast<std::size_t>(i) * 40 * 1024), .deflate = i % 2 == 0});
+    }
+    writer.add({.name = "../refused.txt", .data = "no"});
+    writer.add({.name = "twice.txt", .data = "second and last"});
+    writer.add({.name = "big/last.bin", .data = big(900 * 1024), .deflate = false});
+    const std::string path = archive(writer);
+
+    struct Outcome {
+        std::vector<std::string> skipped;
+        std::vector<std::string> files;
+        std::string contents;
+    };
+    const auto run = [&](unsigned threads, bool stopOnError) {
+        fs::remove_all(scratch_ / "out");
+        fs::create_directories(scratch_ / "out" / "busy");
+        Outcome outcome;
+        try {
+            for (const auto& entry :
+                 ZipExtractor(path).extractReporting(out(), stopOnError, threads)) {
+                outcome.skipped.push_back(entry.name); // reasons name temporary files
+            }
+        } catch (const vx::VXFileException& error) {
+            const std::string what = error.what();
+            outcome.skipped.push_back("stopped at " + what.substr(0, what.find(':')));
+        }
+        outcome.files = files();
+        for (const std::string& file : outcome.files) {
+            if (file.back() != '/') {
+                outcome.contents += file + "=" + read(scratch_ / "out" / file) + ";";
+            }
+        }
+        return outcome;
+    };
+
+    for (const bool stopOnError : {false, true}) {
+        SCOPED_TRACE(stopOnError ? "stopping on errors" : "skipping errors");
+        const Outcome alone = run(1, stopOnError);
+        const Outcome ahead = run(2, stopOnError);
+        EXPECT_EQ(ahead.skipped, alone.skipped);
+        EXPECT_EQ(ahead.files, alone.files);
+        EXPECT_TRUE(ahead.contents == alone.contents);
+        if (!stopOnError) {
+            EXPECT_EQ(alone.skipped,
+                      (std::vector<std::string>{"bad/crc.bin", "busy", "twice.txt/inner.bin",
+                                                "bad/method.bin", "../refused.txt"}));
+            EXPECT_EQ(read(scratch_ / "out" / "twice.txt"), "second and last");
+            EXPECT_EQ(read(scratch_ / "out" / "big" / "last.bin"), big(900 * 1024));
+            EXPECT_EQ(read(scratch_ / "out" / "after" / "19.bin"), big(19 * 40 * 1024));
+        } else {
+            EXPECT_EQ(alone.skipped, std::vector<std::string>{
+                                         "stopped at Cannot extract the archive entry \"bad/crc.bin\""});
+            EXPECT_EQ(alone.files,
+                      (std::vector<std::string>{"bad/", "big/", "big/first.bin", "busy/"}));
+        }
+    }
 }
 
 TEST_F(ZipExtractorTest, AFileThatIsNoArchiveFailsToOpen) {

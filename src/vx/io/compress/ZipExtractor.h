@@ -15,13 +15,18 @@
 //
 // Data that fails (checksum mismatch, truncation, more bytes than the entry declares, an
 // encrypted entry, an unknown method, a local header that contradicts the central
-// directory, data overlapping another entry) never leaves a partly written file: each
-// file is written to a temporary name in its own folder and renamed over the target only
-// once its data has been read and checked; on a failure the temporary file is removed and
-// an existing target stays as it was.
+// directory, data overlapping another entry) never leaves a partly written file: a file
+// is kept only once its data has been read and checked. A name nothing holds yet is
+// written directly and removed on a failure; over an existing target the file is written
+// to a temporary name in the same folder and renamed over the target only at the end, so
+// on a failure the target stays as it was.
 //
-// Threads: one object may be used by one thread at a time; entries are written one after
-// the other on the calling thread.
+// Entries are written in archive order on the calling thread. Reading their data (the
+// inflating and checking) runs on a second thread of the extractor's own, ahead of the
+// writing by at most a few fixed buffers, so memory does not grow with the archive; that
+// thread has ended when extract returns or throws.
+//
+// Threads: one object may be used by one thread at a time.
 #pragma once
 
 #include <string>
@@ -52,8 +57,9 @@ public:
     virtual void extract(const std::string& destination, bool stopOnError);
 
     // The same, returning the skipped entries in archive order (always empty when
-    // stopOnError is true: a failure throws). `threads` is reserved for writing several
-    // entries at once; today entries are written in archive order on the calling thread.
+    // stopOnError is true: a failure throws). `threads`: 1 reads and writes on the calling
+    // thread alone; 2 or more adds the reading thread; 0 chooses by the processors there
+    // are. The result is the same either way.
     std::vector<SkippedEntry> extractReporting(const std::string& destination, bool stopOnError,
                                                unsigned threads = 0);
 
