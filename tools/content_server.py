@@ -30,8 +30,13 @@ can break a download at a path that the program fixes itself.
 Every request line is appended to the request log (--request-log), so tests can
 check what the program asked for.
 
+--delay PATH=SECONDS (repeatable) waits that long before answering a request for
+PATH, as a slow line would: the demo uses it so that the progress window stays up
+long enough for its picture.
+
 Usage: content_server.py --root DIR [--also-root DIR]... [--port N] [--port-file F]
-                         [--request-log F]
+                         [--request-log F] [--flash-installer FILE]
+                         [--delay PATH=SECONDS]...
 The port file is written once the server listens (port 0 picks a free port).
 """
 import argparse
@@ -98,6 +103,8 @@ class Handler(BaseHTTPRequestHandler):
             with self.server.log_lock, open(self.server.request_log, "a") as f:
                 f.write(self.requestline + "\n")
         path = self.path.split("?", 1)[0]
+        if path in self.server.delays:
+            time.sleep(self.server.delays[path])
         if not path.startswith("/_fault/") and self._file(path + ".drop") is not None:
             return self._fault("drop" + path)
         if path == FLASH_INSTALLER_PATH and self.server.flash_installer:
@@ -187,6 +194,7 @@ def main():
     parser.add_argument("--port-file")
     parser.add_argument("--request-log")
     parser.add_argument("--flash-installer")
+    parser.add_argument("--delay", action="append", default=[], metavar="PATH=SECONDS")
     args = parser.parse_args()
 
     server = Server(("127.0.0.1", args.port), Handler)
@@ -195,6 +203,10 @@ def main():
     server.request_log = args.request_log
     server.flash_installer = args.flash_installer and os.path.abspath(args.flash_installer)
     server.log_lock = threading.Lock()
+    server.delays = {}
+    for item in args.delay:
+        path, _, seconds = item.rpartition("=")
+        server.delays[path] = float(seconds)
     if args.port_file:
         tmp = args.port_file + ".tmp"
         with open(tmp, "w") as f:

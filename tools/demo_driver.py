@@ -22,6 +22,8 @@ import sys
 import tempfile
 import time
 
+from content_server import FLASH_INSTALLER_PATH
+
 
 def to_windows(path):
     return "Z:" + os.path.abspath(path).replace("/", "\\")
@@ -124,6 +126,9 @@ class Server:
             self.proc = subprocess.Popen(
                 [sys.executable, os.path.join(here, "content_server.py"), "--root", self.root,
                  "--port", str(self.port), "--port-file", port_file,
+                 # The Flash Player download as over a real line: the progress
+                 # window stays up long enough for the first picture.
+                 "--delay", FLASH_INSTALLER_PATH + "=1.0",
                  "--request-log", os.path.join(self.work, "requests.txt")],
                 stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
             self._wait_for(lambda: os.path.exists(port_file))
